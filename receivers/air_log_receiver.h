@@ -1,0 +1,39 @@
+// The air-log receiver: a task that takes the repeater's binary air-interface records and hands them over.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/notification.h"
+
+namespace tavrel {
+
+class UdpReceiveTask;
+
+class AirLogReceiver {
+public:
+    static constexpr std::size_t kSlotSize = 64;
+    static constexpr int kSlotCount = 16;
+
+    explicit AirLogReceiver(NotificationHub& hub);
+    ~AirLogReceiver();
+
+    // 1 when already running; otherwise stores the address (cut to 15) and port, starts the task, 0.
+    // Nothing is sent: AILOGON goes out from the menu with address() and port().
+    int startAirLogReceiver(std::string_view localAddress, int port);
+    void stopAirLogReceiver();
+    void join();
+
+    bool running() const;
+    const std::string& address() const { return m_address; }
+    int port() const { return m_port; }
+
+private:
+    NotificationHub& m_hub;
+    std::string m_address;
+    int m_port = 0;
+    std::unique_ptr<UdpReceiveTask> m_task;
+};
+
+} // namespace tavrel
