@@ -54,7 +54,15 @@ void NotificationHub::dispatchPending()
 
         // The handler may open a modal dialog whose event loop dispatches again; that is safe because
         // this entry has already left the queue.
-        window->handleNotification(std::move(notification));
+        try {
+            window->handleNotification(std::move(notification));
+        } catch (...) {
+            // A throwing handler must not leave its sender waiting forever.
+            lock.lock();
+            pending->done = true;
+            m_handled.notify_all();
+            throw;
+        }
 
         lock.lock();
         pending->delivered = true;
