@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Tavrel needs to build, test and run; does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++            # build
+  qt6-base-dev qt6-svg-dev libgl-dev # Qt 6 Widgets and SVG icons (Qt's CMake files look for OpenGL)
+  libgtest-dev libgmock-dev        # tests
+  libbenchmark-dev                 # benchmarks under bench/
+  fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
+  xvfb xauth                       # a virtual display where none is available
+  socat                            # poking the UDP and TCP ports by hand
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [[ "$status" == installed ]] || missing+=("$package")
+done
+
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if ((EUID != 0)); then
+  sudo=(sudo)
+fi
+"${sudo[@]}" apt-get update
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
