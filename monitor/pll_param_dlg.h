@@ -9,9 +9,18 @@ class QLineEdit;
 
 namespace tavrel {
 
+class MessageBoxes;
+
 class CPLLParamDlg : public KeyFilteredDialog {
     Q_OBJECT
 public:
+    static constexpr int kOperationListId = 1006;
+    static constexpr int kFrequencyFieldId = 1007;
+    static constexpr int kSetButtonId = 1008;
+    static constexpr int kCancelButtonId = 1009;
+    // A normal setting reads at most this many characters of the frequency field.
+    static constexpr int kFrequencyChars = 9;
+
     explicit CPLLParamDlg(om::PllTarget target, QWidget* parent = nullptr);
 
     // Valid after the dialog ended with Accepted.
@@ -21,12 +30,17 @@ public:
     QComboBox* operationList() const { return m_operations; }
     QLineEdit* frequencyField() const { return m_frequencyField; }
 
-    // "Set": reads the operation and, for a normal setting, the frequency; refuses a frequency of 0.
+    // Where "Invalid frequency" is shown; the real message boxes unless a test puts its own in.
+    void setMessageBoxes(MessageBoxes& boxes) { m_messageBoxes = &boxes; }
+
+    // "Set": reads the operation and, for a normal setting, the frequency; a frequency of 0 shows the
+    // message box "Invalid frequency" and keeps the dialog open, anything else accepts.
     void onSet();
 
 private:
     QComboBox* m_operations = nullptr;
     QLineEdit* m_frequencyField = nullptr;
+    MessageBoxes* m_messageBoxes = nullptr;
     int m_operation = 0;
     int m_frequency = 0;
 };

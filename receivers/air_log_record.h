@@ -16,6 +16,11 @@ struct AirLogRecord {
 
 // What one received datagram gives: which list and file it goes to, the list line, and the file line
 // (ending in "\n"). Only the datagram's own bytes are read, whatever its length.
+//  - 6 bytes or more: list "%06X %X" + " %02X" per payload byte; file "%08X %02X" + " %02X" for at most
+//    38 payload bytes + "\n". A record shorter than 44 bytes gives only the bytes it has, nothing padded.
+//  - fewer than 6 bytes (no complete header): both lines read "SHORT n bytes:" ("SHORT 1 byte:") and
+//    " %02X" per byte, the file line ending in "\n"; the direction comes from byte 0, and an empty
+//    datagram counts as downlink.
 struct AirLogLines {
     bool downlink = true;
     std::string displayLine;

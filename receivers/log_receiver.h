@@ -19,12 +19,16 @@ public:
 
     LogReceiver(NotificationHub& hub, OmLink& link);
     ~LogReceiver(); // stops the task and waits for it
+    LogReceiver(const LogReceiver&) = delete;
+    LogReceiver& operator=(const LogReceiver&) = delete;
 
     // 1 when already running; otherwise stores the address (cut to 15 characters) and port, starts the
-    // task, sends SETLOGDST once and returns 0.
+    // task, sends SETLOGDST once and returns 0. "Running" counts from the first start until the task has
+    // ended, so a second start before the task has bound is refused too. -1 when no thread can be made.
     int startLogReceiver(std::string_view localAddress, int port);
     // Clears the run flag and wakes the task at once.
     void stopLogReceiver();
+    // Waits for the task to end; not on the window thread while the hub can still deliver to the window.
     void join();
 
     // logRunning: true while the task holds a bound socket.
@@ -33,7 +37,6 @@ public:
     int port() const { return m_port; }
 
 private:
-    NotificationHub& m_hub;
     OmLink& m_link;
     std::string m_address;
     int m_port = 0;
