@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Tavrel needs to build, test and run; does nothing when all are present.
+# Installs the Debian packages that Tavrel needs to build, test and run, plus any named on the command line;
+# does nothing when all are present.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
   xvfb xauth                       # a virtual display where none is available
   socat                            # poking the UDP and TCP ports by hand
+  "$@"                             # extra packages a script asks for (e.g. clang for fuzzing)
 )
 
 missing=()
