@@ -1,12 +1,16 @@
 // Process entry of the Tavrel repeater monitor.
 #include <QApplication>
+#include <QIcon>
 
 #include "app/tavrel_app.h"
+#include "monitor/run_main_window.h"
+#include "resources/resource_paths.h"
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QApplication application(argc, argv);
+    QApplication::setWindowIcon(QIcon(tavrel::resource::applicationIcon()));
     tavrel::CTavrelApp app;
-    // Main window seam: app.runMainWindow = a function that runs CTavrelDlg modally with the settings and the
-    // executable directory and returns the exit code. While it is unset, "Continue" ends the program with 0.
+    app.runMainWindow = tavrel::runMainWindow;
     return app.run();
 }

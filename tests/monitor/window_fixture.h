@@ -1,0 +1,101 @@
+// A main window on its own hub, link and receivers, with a settable clock and recorded message boxes.
+#pragma once
+
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/message_boxes.h"
+#include "app/monitor_settings.h"
+#include "app/notification.h"
+#include "monitor/tavrel_dlg.h"
+#include "omlink/om_link.h"
+#include "receivers/air_log_receiver.h"
+#include "receivers/log_receiver.h"
+#include "tests/monitor/temp_dir.h"
+
+namespace tavrel::test {
+
+class RecordedMessageBoxes : public MessageBoxes {
+public:
+    void inform(QWidget*, const QString& text) override { texts << text; }
+    bool confirm(QWidget*, const QString& text) override {
+        texts << text;
+        return true;
+    }
+    QStringList texts;
+};
+
+inline Payload textPayload(std::string_view text) {
+    Payload payload(text.begin(), text.end());
+    payload.push_back('\0');
+    return payload;
+}
+
+inline std::string viewText(const CTavrelDlg& window) {
+    return window.eventLogView()->toPlainText().toStdString();
+}
+
+inline QTimer* windowTimer(const CTavrelDlg& window, int id) {
+    return window.findChild<QTimer*>(QStringLiteral("timer%1").arg(id));
+}
+
+// Repeater 127.0.4.<n>, monitor 127.0.4.<100 + n>: every test has addresses of its own, so tests can run in
+// parallel with the fixed port 2301 and the default receive ports.
+class MonitorWindowTest : public ::testing::Test {
+protected:
+    using LinkStarter = std::function<int(std::string_view)>;
+
+    static MonitorSettings settingsFor(int n) {
+        MonitorSettings settings;
+        settings.repeaterAddress = "127.0.4." + std::to_string(n);
+        settings.localAddress = "127.0.4." + std::to_string(100 + n);
+        settings.monitorRxPort = 44320;
+        settings.airLogRxPort = 45320;
+        return settings;
+    }
+
+    // A link that is never started: every send is skipped, as with no socket.
+    static int noLink(std::string_view) { return 0; }
+
+    // A window whose link is started by the given starter (empty: the real OmLink).
+    CTavrelDlg& open(int n, LinkStarter starter = noLink) {
+        settings = settingsFor(n);
+        MonitorServices services{hub, link, logReceiver, airLogReceiver};
+        services.startLink = std::move(starter);
+        services.messageBoxes = &boxes;
+        services.clock = [this] { return now; };
+        window = std::make_unique<CTavrelDlg>(services, settings, exeDir.path());
+        return *window;
+    }
+
+    // A window with the real OmLink, connecting to 127.0.4.<n>:2301.
+    CTavrelDlg& openWithRealLink(int n) { return open(n, LinkStarter{}); }
+
+    // Lets the window's event loop run until the condition holds or five seconds pass.
+    static bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+        return QTest::qWaitFor(condition, timeoutMs);
+    }
+
+    std::string runLog() const { return readFile(window->runFiles().runLogPath()); }
+
+    TempExeDir exeDir;
+    StampedTime now{2016, 8, 3, 23, 59, 59};
+    MonitorSettings settings;
+    RecordedMessageBoxes boxes;
+    NotificationHub hub;
+    OmLink link{hub};
+    LogReceiver logReceiver{hub, link};
+    AirLogReceiver airLogReceiver{hub};
+    std::unique_ptr<CTavrelDlg> window; // destroyed first: it leaves the hub before the tasks are joined
+};
+
+} // namespace tavrel::test
