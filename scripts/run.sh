@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tavrel and starts it.
+# Installs what is missing, builds Tavrel, starts the bundled repeater emulator on 127.0.0.2 in the background,
+# then the tool; the emulator is stopped when the tool exits.
 # Usage: scripts/run.sh [release|debug]   (release by default)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -19,6 +20,16 @@ build() {
   cmake --build --preset "$preset"
 }
 
+# The emulated repeater answers on 127.0.0.2:2301; what it receives goes to its log file.
+start_emulator() {
+  local log="build/$preset/tavrel-repeater.log"
+  "build/$preset/bin/tavrel-repeater" --address 127.0.0.2 </dev/null >"$log" 2>&1 &
+  emulator_pid=$!
+  trap 'kill "$emulator_pid" 2>/dev/null || true; wait "$emulator_pid" 2>/dev/null || true' EXIT
+  echo "Repeater emulator running on 127.0.0.2 (its console: $log)."
+  echo "In the setup dialog choose Monitor Rx Address 127.0.0.1 and enter Repeater Address 127.0.0.2."
+}
+
 # Runs the tool in the foreground; without a display it gets a virtual one (nothing is seen on screen then).
 start_tool() {
   local tool="build/$preset/bin/tavrel"
@@ -31,4 +42,5 @@ start_tool() {
 }
 
 build
+start_emulator
 start_tool

@@ -1,0 +1,127 @@
+// Renders the setup dialog, the main window connected to an emulated repeater with an alarm lit, and the air
+// log window, into PNG files for the README. Run under a real X display (scripts/screenshots.sh uses Xvfb).
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QIcon>
+#include <QPixmap>
+#include <QThread>
+
+#include "app/message_boxes.h"
+#include "app/notification.h"
+#include "app/setup_dlg.h"
+#include "emulator/repeater_emulator.h"
+#include "monitor/air_log_dlg.h"
+#include "monitor/monitor_ids.h"
+#include "monitor/tavrel_dlg.h"
+#include "omlink/om_link.h"
+#include "receivers/air_log_receiver.h"
+#include "receivers/log_receiver.h"
+#include "resources/resource_paths.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Answers every message box with OK without showing it: nobody is there to click.
+class SilentMessageBoxes : public tavrel::MessageBoxes {
+public:
+    void inform(QWidget*, const QString&) override {}
+    bool confirm(QWidget*, const QString&) override { return true; }
+};
+
+// Lets the event loop run until the condition holds or the time is up.
+template <typename Condition>
+bool processUntil(Condition condition, std::chrono::milliseconds limit)
+{
+    QDeadlineTimer deadline(limit.count());
+    while (!condition() && !deadline.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return condition();
+}
+
+void settle(std::chrono::milliseconds time)
+{
+    processUntil([] { return false; }, time);
+}
+
+bool save(QWidget& widget, const std::filesystem::path& file)
+{
+    const bool saved = widget.grab().save(QString::fromStdString(file.string()));
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(QIcon(tavrel::resource::applicationIcon()));
+    const std::filesystem::path outDir = argc > 1 ? argv[1] : "docs";
+    std::filesystem::create_directories(outDir);
+    const std::filesystem::path runDir = std::filesystem::temp_directory_path() / "tavrel-screenshots";
+    std::filesystem::create_directories(runDir / "log");
+    SilentMessageBoxes boxes;
+    bool ok = true;
+
+    {
+        tavrel::SetupDlgServices services;
+        services.localAddresses = [] { return std::vector<std::string>{"127.0.0.1", "192.0.2.15"}; };
+        services.messageBoxes = &boxes;
+        tavrel::CSetupDlg setup(0, services);
+        setup.show();
+        settle(300ms);
+        ok &= save(setup, outDir / "setup-dialog.png");
+    }
+
+    tavrel::emulator::EmulatorOptions options;
+    options.address = "127.0.9.2";
+    options.alarmBits = 0x04; // Rx PLL
+    tavrel::emulator::RepeaterEmulator repeater(options);
+    if (!repeater.start()) {
+        std::fprintf(stderr, "the emulated repeater could not listen on 127.0.9.2:2301\n");
+        return 1;
+    }
+
+    tavrel::NotificationHub hub;
+    tavrel::OmLink link(hub);
+    tavrel::LogReceiver logReceiver(hub, link);
+    tavrel::AirLogReceiver airLogReceiver(hub);
+    tavrel::MonitorSettings settings{"127.0.9.1", 44320, 45320, "127.0.9.2"};
+    {
+        tavrel::MonitorServices services{hub, link, logReceiver, airLogReceiver};
+        services.messageBoxes = &boxes;
+        tavrel::CTavrelDlg window(services, settings, runDir.string());
+        window.show();
+        if (!processUntil([&] { return window.connectedFlag(); }, 10s)) {
+            std::fprintf(stderr, "the main window did not connect to the emulated repeater\n");
+            return 1;
+        }
+        window.onTimer(tavrel::timer::kAlarmQuery);
+        processUntil([&] { return window.alarmBits() != 0; }, 5s);
+        window.onMenuCommand(tavrel::command::kVersionInfo);
+        settle(2500ms); // a few of the repeater's status lines
+        window.onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
+        ok &= save(window, outDir / "main-window.png");
+
+        window.onMenuCommand(tavrel::command::kAirLogOn);
+        settle(1500ms);
+        window.airLogDlg()->showNewEntries();
+        ok &= save(*window.airLogDlg(), outDir / "air-log-window.png");
+
+        hub.unregisterWindow();
+    }
+    link.stopOmLink();
+    logReceiver.stopLogReceiver();
+    airLogReceiver.stopAirLogReceiver();
+    repeater.stop();
+    return ok ? 0 : 1;
+}
