@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the debug preset and runs the whole test suite.
+# Installs what is missing, then builds and runs the whole test suite twice: as the debug build, and under
+# AddressSanitizer + UndefinedBehaviorSanitizer (which also catch leaks, over-reads and undefined behaviour).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/install-deps.sh
-cmake --preset debug
-cmake --build --preset debug
-QT_QPA_PLATFORM=offscreen ctest --preset debug --output-on-failure -j 2
+for preset in debug asan; do
+  echo "== $preset build and test suite"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  QT_QPA_PLATFORM=offscreen ctest --preset "$preset" --output-on-failure
+done
