@@ -11,6 +11,7 @@ packages=(
   fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
   xvfb xauth                       # a virtual display where none is available
   socat                            # poking the UDP and TCP ports by hand
+  iproute2                         # network namespaces of the power-cut fault test
   "$@"                             # extra packages a script asks for (e.g. clang for fuzzing)
 )
 

@@ -1,0 +1,75 @@
+// The monitor's window fixture on addresses of the fault tests (127.0.8.*), with line-counting helpers.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tests/monitor/window_fixture.h"
+
+namespace tavrel::test {
+
+// Repeater 127.0.8.<n>, monitor 127.0.8.<100 + n>, receive ports of their own.
+inline MonitorSettings faultSettings(int n) {
+    MonitorSettings settings;
+    settings.repeaterAddress = "127.0.8." + std::to_string(n);
+    settings.localAddress = "127.0.8." + std::to_string(100 + n);
+    settings.monitorRxPort = 44820;
+    settings.airLogRxPort = 45820;
+    return settings;
+}
+
+inline std::size_t occurrences(std::string_view text, std::string_view what) {
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
+// The lines of a file's text, without their line ends.
+inline std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+inline long long millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+class FaultWindowTest : public MonitorWindowTest {
+protected:
+    // The window on the given settings, its link started by the starter (empty: the real OmLink).
+    CTavrelDlg& openAt(MonitorSettings at, LinkStarter starter = noLink) {
+        settings = std::move(at);
+        MonitorServices services{hub, link, logReceiver, airLogReceiver};
+        services.startLink = std::move(starter);
+        services.messageBoxes = &boxes;
+        services.clock = [this] { return now; };
+        window = std::make_unique<CTavrelDlg>(services, settings, exeDir.path());
+        return *window;
+    }
+
+    // A window without a link whose receivers run, as after the first connection.
+    void openReceiving(int n) {
+        openAt(faultSettings(n));
+        window->onOmConnected();
+        ASSERT_TRUE(waitUntil([&] { return logReceiver.running() && airLogReceiver.running(); }))
+            << viewText(*window);
+    }
+
+    // "YYYYMMDD hhmmss>> text" with the fixture's fixed clock.
+    std::string stamped(std::string_view text) const { return formatStampedLine(now, text); }
+};
+
+} // namespace tavrel::test
