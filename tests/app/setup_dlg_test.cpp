@@ -11,7 +11,7 @@
 #include "app/dialog_units.h"
 #include "app/ipv4_edit.h"
 #include "app/setup_dlg.h"
-#include "fake_message_boxes.h"
+#include "tests/support/fake_message_boxes.h"
 
 namespace tavrel {
 namespace {

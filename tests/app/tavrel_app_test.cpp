@@ -10,7 +10,7 @@
 #include "app/ipv4_edit.h"
 #include "app/tavrel_app.h"
 #include "dialog_watcher.h"
-#include "fake_message_boxes.h"
+#include "tests/support/fake_message_boxes.h"
 #include "platform/executable_dir.h"
 
 namespace tavrel {

@@ -10,19 +10,6 @@ namespace {
 
 constexpr int kRxPll = 2;
 
-std::array<LampIcon, kLampCount> lamps(const CTavrelDlg& window) {
-    std::array<LampIcon, kLampCount> icons{};
-    for (int i = 0; i < kLampCount; ++i)
-        icons[static_cast<std::size_t>(i)] = window.lampIcon(i);
-    return icons;
-}
-
-std::array<LampIcon, kLampCount> all(LampIcon icon) {
-    std::array<LampIcon, kLampCount> icons{};
-    icons.fill(icon);
-    return icons;
-}
-
 using MonitorLamps = MonitorWindowTest;
 
 TEST(MonitorLampIcons, FourDistinctPicturesAndTheApplicationIconLoad) {

@@ -16,19 +16,6 @@ namespace {
 
 constexpr std::array<int, 4> kTimers{100, 101, 102, 103};
 
-std::array<LampIcon, kLampCount> lamps(const CTavrelDlg& window) {
-    std::array<LampIcon, kLampCount> icons{};
-    for (int i = 0; i < kLampCount; ++i)
-        icons[static_cast<std::size_t>(i)] = window.lampIcon(i);
-    return icons;
-}
-
-std::array<LampIcon, kLampCount> all(LampIcon icon) {
-    std::array<LampIcon, kLampCount> icons{};
-    icons.fill(icon);
-    return icons;
-}
-
 int activeTimers(const CTavrelDlg& window) {
     int active = 0;
     for (int id : kTimers)
@@ -60,7 +47,7 @@ TEST_F(MonitorWindow, InitialisationSetsCaptionBannerLampsAndAuto) {
     EXPECT_EQ(activeTimers(w), 0);
     ASSERT_NE(w.airLogDlg(), nullptr);
     EXPECT_FALSE(w.airLogDlg()->isVisible());
-    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_TRUE(boxes.texts().isEmpty());
     EXPECT_EQ(w.runFiles().runLogPath(), exeDir.path() + "/log/repeater[127.0.4.11]_20160803235959.log");
 }
 
@@ -90,8 +77,8 @@ TEST_F(MonitorWindow, LinkStartFailureIsLoggedAndShownAndTheWindowStaysUsable) {
     const std::string expected =
         "Fail to start O&M commu module,error=" + std::to_string(ENOPROTOOPT) + "(-2)";
     EXPECT_NE(viewText(w).find(">> " + expected + "\n"), std::string::npos);
-    ASSERT_EQ(boxes.texts.size(), 1);
-    EXPECT_EQ(boxes.texts.front().toStdString(), expected);
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts().front().toStdString(), expected);
     EXPECT_NE(runLog().find(expected), std::string::npos);
 
     EXPECT_EQ(lamps(w), all(LampIcon::Off));

@@ -1,6 +1,7 @@
 // A main window on its own hub, link and receivers, with a settable clock and recorded message boxes.
 #pragma once
 
+#include <array>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -21,18 +22,11 @@
 #include "receivers/air_log_receiver.h"
 #include "receivers/log_receiver.h"
 #include "tests/monitor/temp_dir.h"
+#include "tests/support/fake_message_boxes.h"
 
 namespace tavrel::test {
 
-class RecordedMessageBoxes : public MessageBoxes {
-public:
-    void inform(QWidget*, const QString& text) override { texts << text; }
-    bool confirm(QWidget*, const QString& text) override {
-        texts << text;
-        return true;
-    }
-    QStringList texts;
-};
+using RecordedMessageBoxes = FakeMessageBoxes;
 
 inline Payload textPayload(std::string_view text) {
     Payload payload(text.begin(), text.end());
@@ -42,6 +36,20 @@ inline Payload textPayload(std::string_view text) {
 
 inline std::string viewText(const CTavrelDlg& window) {
     return window.eventLogView()->toPlainText().toStdString();
+}
+
+// The pictures the five lamps show, and five of one picture, to compare them whole.
+inline std::array<LampIcon, kLampCount> lamps(const CTavrelDlg& window) {
+    std::array<LampIcon, kLampCount> icons{};
+    for (int i = 0; i < kLampCount; ++i)
+        icons[static_cast<std::size_t>(i)] = window.lampIcon(i);
+    return icons;
+}
+
+inline std::array<LampIcon, kLampCount> all(LampIcon icon) {
+    std::array<LampIcon, kLampCount> icons{};
+    icons.fill(icon);
+    return icons;
 }
 
 inline QTimer* windowTimer(const CTavrelDlg& window, int id) {

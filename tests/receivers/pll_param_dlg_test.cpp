@@ -11,6 +11,7 @@
 
 #include "app/message_boxes.h"
 #include "tests/receivers/message_box_answerer.h"
+#include "tests/support/fake_message_boxes.h"
 
 namespace tavrel {
 namespace {
@@ -29,16 +30,7 @@ QStringList labels(const QWidget& dialog) {
     return texts;
 }
 
-// Records what would have been shown.
-class RecordingMessageBoxes : public MessageBoxes {
-public:
-    void inform(QWidget*, const QString& text) override { texts << text; }
-    bool confirm(QWidget*, const QString& text) override {
-        texts << text;
-        return true;
-    }
-    QStringList texts;
-};
+using RecordingMessageBoxes = test::FakeMessageBoxes;
 
 // Chooses the operation, types the frequency as the operator would and presses "Set".
 void choose(CPLLParamDlg& dialog, int operation, const QString& typed) {
@@ -129,7 +121,7 @@ TEST(PllParamDlg, OtherOperationsCarryFrequencyZero) {
     EXPECT_EQ(both.result(), QDialog::Accepted);
     EXPECT_EQ(both.operation(), 3);
     EXPECT_EQ(both.frequency(), 0);
-    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_TRUE(boxes.texts().isEmpty());
 }
 
 TEST(PllParamDlg, CancelAndCloseBoxReject) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "app/message_boxes.h"
@@ -24,6 +25,12 @@ public:
     void answerCancel() { m_answerOk = false; }
     const std::vector<Shown>& shown() const { return m_shown; }
     QString last() const { return m_shown.empty() ? QString() : m_shown.back().text; }
+    QStringList texts() const {
+        QStringList all;
+        for (const auto& shown : m_shown)
+            all << shown.text;
+        return all;
+    }
     void forget() { m_shown.clear(); }
 
 private:
