@@ -102,9 +102,13 @@ void CTavrelDlg::onTimer(int id) {
 void CTavrelDlg::showLamps() {
     for (std::size_t i = 0; i < m_lampButtons.size(); ++i) {
         const LampIcon icon = m_lamps.icons()[i];
+        // Setting an unchanged icon still repaints the button and the view behind it, every 200 ms.
+        if (m_lampsShown && m_shownLamps[i] == icon)
+            continue;
         m_lampButtons[i]->setIcon(m_lampIcons.icon(icon));
         m_shownLamps[i] = icon;
     }
+    m_lampsShown = true;
 }
 
 QTimer* CTavrelDlg::windowTimer(int id) const {

@@ -1,0 +1,184 @@
+// The tool under test: services, main window and shutdown exactly as the tool has them, plus a control
+// channel.
+#include "bench/window_process.h"
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include "bench/proc_stats.h"
+#include "monitor/monitor_ids.h"
+#include "monitor/tavrel_dlg.h"
+#include "omlink/om_link.h"
+#include "receivers/air_log_receiver.h"
+#include "receivers/log_receiver.h"
+
+namespace tavrel::bench {
+namespace {
+
+constexpr int kDefaultMaxSeconds = 900;
+
+struct WindowOptions {
+    MonitorSettings settings;
+    std::string executableDir;
+    bool airLogOn = false;
+    int maxSeconds = kDefaultMaxSeconds;
+};
+
+std::optional<WindowOptions> parseOptions(int argc, char** argv) {
+    WindowOptions options;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view name = argv[i];
+        if (name == "--air-log-on") {
+            options.airLogOn = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return std::nullopt;
+        const std::string value = argv[++i];
+        if (name == "--local")
+            options.settings.localAddress = value;
+        else if (name == "--log-port")
+            options.settings.monitorRxPort = std::atoi(value.c_str());
+        else if (name == "--air-port")
+            options.settings.airLogRxPort = std::atoi(value.c_str());
+        else if (name == "--repeater")
+            options.settings.repeaterAddress = value;
+        else if (name == "--dir")
+            options.executableDir = value;
+        else if (name == "--max-seconds")
+            options.maxSeconds = std::atoi(value.c_str());
+        else
+            return std::nullopt;
+    }
+    if (options.settings.localAddress.empty() || options.settings.repeaterAddress.empty() ||
+        options.executableDir.empty() || options.settings.monitorRxPort <= 0 ||
+        options.settings.airLogRxPort <= 0)
+        return std::nullopt;
+    return options;
+}
+
+// One whole line per write, unbuffered, so the bench sees it the moment it is written.
+void reply(const std::string& text) {
+    const std::string line = text + "\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line.data(), line.size());
+}
+
+// The real window; only tells the bench when a connection has been handled, and turns the air log on once.
+class BenchWindow : public CTavrelDlg {
+public:
+    BenchWindow(MonitorServices services, const WindowOptions& options)
+        : CTavrelDlg(std::move(services), options.settings, options.executableDir),
+          m_airLogOn(options.airLogOn) {}
+
+    void handleNotification(Notification notification) override {
+        const NotifyKind kind = notification.kind;
+        CTavrelDlg::handleNotification(std::move(notification));
+        if (kind != NotifyOmConnected)
+            return;
+        reply("connected " + std::to_string(monotonicNs()));
+        if (m_airLogOn && !m_airLogShown) {
+            m_airLogShown = true;
+            onMenuCommand(command::kAirLogOn);
+            reply("air-log-on");
+        }
+    }
+
+private:
+    const bool m_airLogOn;
+    bool m_airLogShown = false;
+};
+
+// Reads control lines on the window's thread.
+class ControlInput {
+public:
+    explicit ControlInput(QWidget& window)
+        : m_window(window), m_notifier(STDIN_FILENO, QSocketNotifier::Read) {
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { readInput(); });
+    }
+
+private:
+    void readInput() {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            m_notifier.setEnabled(false);
+            m_window.close(); // the bench has gone: do not outlive it
+            return;
+        }
+        m_pending.append(buffer, static_cast<std::size_t>(got));
+        for (auto end = m_pending.find('\n'); end != std::string::npos; end = m_pending.find('\n')) {
+            const std::string line = m_pending.substr(0, end);
+            m_pending.erase(0, end + 1);
+            if (line == "usage")
+                reply("usage " + std::to_string(processCpuMicros()));
+            else if (line == "close")
+                m_window.close();
+        }
+    }
+
+    QWidget& m_window;
+    QSocketNotifier m_notifier;
+    std::string m_pending;
+};
+
+} // namespace
+
+int runWindowProcess(int argc, char** argv) {
+    const auto options = parseOptions(argc, argv);
+    if (!options) {
+        reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
+              "[--max-seconds S]");
+        return 2;
+    }
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+
+    // As runMainWindow() builds them.
+    NotificationHub& hub = notificationHub();
+    OmLink omLink(hub);
+    LogReceiver logReceiver(hub, omLink);
+    AirLogReceiver airLogReceiver(hub);
+
+    // The link is started once the bench window is whole, so that no notification can reach it half-built.
+    std::string linkAddress;
+    MonitorServices services{hub, omLink, logReceiver, airLogReceiver};
+    services.startLink = [&linkAddress](std::string_view address) {
+        linkAddress = address;
+        return 0;
+    };
+    int exitCode = 0;
+    {
+        BenchWindow window(std::move(services), *options);
+        reply("runlog " + window.runFiles().runLogPath());
+        reply("downlink " + window.runFiles().downlinkDataPath());
+        reply("uplink " + window.runFiles().uplinkDataPath());
+        if (const int started = omLink.startOmLink(linkAddress); started != 0) {
+            reply("error: the O&M link did not start: " + std::to_string(started));
+            exitCode = 1;
+        } else {
+            ControlInput control(window);
+            QTimer::singleShot(options->maxSeconds * 1000, &window, [&window] { window.close(); });
+            window.exec();
+        }
+    }
+
+    // As runMainWindow() ends.
+    hub.unregisterWindow();
+    omLink.stopOmLink();
+    logReceiver.stopLogReceiver();
+    airLogReceiver.stopAirLogReceiver();
+    airLogReceiver.join();
+    logReceiver.join();
+    omLink.join();
+    return exitCode;
+}
+
+} // namespace tavrel::bench
