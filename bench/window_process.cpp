@@ -15,6 +15,7 @@
 
 #include "bench/proc_stats.h"
 #include "monitor/monitor_ids.h"
+#include "monitor/run_main_window.h"
 #include "monitor/tavrel_dlg.h"
 #include "omlink/om_link.h"
 #include "receivers/air_log_receiver.h"
@@ -170,14 +171,8 @@ int runWindowProcess(int argc, char** argv) {
         }
     }
 
-    // As runMainWindow() ends.
-    hub.unregisterWindow();
-    omLink.stopOmLink();
-    logReceiver.stopLogReceiver();
-    airLogReceiver.stopAirLogReceiver();
-    airLogReceiver.join();
-    logReceiver.join();
-    omLink.join();
+    MonitorServices tasks{hub, omLink, logReceiver, airLogReceiver};
+    stopMonitorTasks(tasks); // as runMainWindow() ends
     return exitCode;
 }
 

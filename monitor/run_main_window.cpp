@@ -14,21 +14,23 @@ int runMainWindow(const MonitorSettings& settings, const std::string& executable
     LogReceiver logReceiver(hub, omLink);
     AirLogReceiver airLogReceiver(hub);
 
+    MonitorServices services{hub, omLink, logReceiver, airLogReceiver};
     {
-        CTavrelDlg window(MonitorServices{hub, omLink, logReceiver, airLogReceiver}, settings, executableDir);
+        CTavrelDlg window(services, settings, executableDir);
         window.exec(); // ends as Cancel, by the close box
     }
-
-    // No window any more: a task blocked handing over an event is released, later events are dropped,
-    // so the joins below cannot wait on the window thread.
-    hub.unregisterWindow();
-    omLink.stopOmLink();
-    logReceiver.stopLogReceiver();
-    airLogReceiver.stopAirLogReceiver();
-    airLogReceiver.join();
-    logReceiver.join();
-    omLink.join();
+    stopMonitorTasks(services);
     return kMainWindowExitCode;
+}
+
+void stopMonitorTasks(MonitorServices& services) {
+    services.hub.unregisterWindow();
+    services.omLink.stopOmLink();
+    services.logReceiver.stopLogReceiver();
+    services.airLogReceiver.stopAirLogReceiver();
+    services.airLogReceiver.join();
+    services.logReceiver.join();
+    services.omLink.join();
 }
 
 } // namespace tavrel

@@ -14,4 +14,10 @@ inline constexpr int kMainWindowExitCode = 0;
 // modally and, once it is closed, stops and joins every task. Returns the process's exit code.
 int runMainWindow(const MonitorSettings& settings, const std::string& executableDir);
 
+struct MonitorServices;
+
+// After the window is gone: leaves the hub (releasing a task blocked handing over an event, dropping later
+// ones), then stops and joins the link and both receivers, so none can wait on the window thread.
+void stopMonitorTasks(MonitorServices& services);
+
 } // namespace tavrel
