@@ -6,8 +6,7 @@
 #include "monitor/run_main_window.h"
 #include "resources/resource_paths.h"
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(tavrel::resource::applicationIcon()));
     tavrel::CTavrelApp app;

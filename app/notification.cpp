@@ -4,14 +4,12 @@
 
 namespace tavrel {
 
-void NotificationHub::registerWindow(NotificationWindow& window)
-{
+void NotificationHub::registerWindow(NotificationWindow& window) {
     std::lock_guard lock(m_mutex);
     m_window = &window;
 }
 
-void NotificationHub::unregisterWindow()
-{
+void NotificationHub::unregisterWindow() {
     std::lock_guard lock(m_mutex);
     m_window = nullptr;
     for (Pending* pending : m_queue)
@@ -20,8 +18,7 @@ void NotificationHub::unregisterWindow()
     m_handled.notify_all();
 }
 
-bool NotificationHub::notify(NotifyKind kind, Payload payload, int length)
-{
+bool NotificationHub::notify(NotifyKind kind, Payload payload, int length) {
     Pending pending{Notification{kind, std::move(payload), length}};
     std::unique_lock lock(m_mutex);
     if (!m_window)
@@ -33,15 +30,13 @@ bool NotificationHub::notify(NotifyKind kind, Payload payload, int length)
     return pending.delivered;
 }
 
-bool NotificationHub::postStatusText(std::string_view text)
-{
+bool NotificationHub::postStatusText(std::string_view text) {
     Payload payload(text.begin(), text.end());
     payload.push_back('\0');
     return notify(NotifyStatusText, std::move(payload), static_cast<int>(text.size()));
 }
 
-void NotificationHub::dispatchPending()
-{
+void NotificationHub::dispatchPending() {
     for (;;) {
         std::unique_lock lock(m_mutex);
         if (m_queue.empty() || !m_window)
@@ -71,8 +66,7 @@ void NotificationHub::dispatchPending()
     }
 }
 
-NotificationHub& notificationHub()
-{
+NotificationHub& notificationHub() {
     static NotificationHub hub;
     return hub;
 }

@@ -114,7 +114,7 @@ private:
     bool m_receiversStarted = false; // ReceiversStarted
     bool m_registered = false;       // with the hub
     bool m_tasksStopped = false;
-    bool m_lampsShown = false;       // every lamp has had its icon set once
+    bool m_lampsShown = false; // every lamp has had its icon set once
 };
 
 } // namespace tavrel

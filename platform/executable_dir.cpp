@@ -5,8 +5,7 @@
 
 namespace tavrel {
 
-std::string executableDirectory()
-{
+std::string executableDirectory() {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0)
@@ -18,8 +17,7 @@ std::string executableDirectory()
     return full.substr(0, slash);
 }
 
-std::string prepareLogDirectory(const std::string& executableDir)
-{
+std::string prepareLogDirectory(const std::string& executableDir) {
     std::string logDir = executableDir + "/log";
     ::mkdir(logDir.c_str(), 0775);
     return logDir;

@@ -10,8 +10,7 @@
 namespace tavrel {
 namespace {
 
-void addUnique(std::vector<std::string>& list, const in_addr& address)
-{
+void addUnique(std::vector<std::string>& list, const in_addr& address) {
     char text[INET_ADDRSTRLEN] = {};
     if (!::inet_ntop(AF_INET, &address, text, sizeof text))
         return;
@@ -21,8 +20,7 @@ void addUnique(std::vector<std::string>& list, const in_addr& address)
 
 } // namespace
 
-std::vector<std::string> localIPv4Addresses()
-{
+std::vector<std::string> localIPv4Addresses() {
     std::vector<std::string> addresses;
 
     char hostName[256] = {};

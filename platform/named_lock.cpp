@@ -8,8 +8,7 @@
 
 namespace tavrel {
 
-std::optional<NamedLock> NamedLock::tryCreate(std::string_view name)
-{
+std::optional<NamedLock> NamedLock::tryCreate(std::string_view name) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     // sun_path[0] stays NUL: the abstract namespace.
@@ -28,8 +27,7 @@ std::optional<NamedLock> NamedLock::tryCreate(std::string_view name)
     return NamedLock(fd);
 }
 
-NamedLock& NamedLock::operator=(NamedLock&& other) noexcept
-{
+NamedLock& NamedLock::operator=(NamedLock&& other) noexcept {
     if (this != &other) {
         if (m_fd >= 0)
             ::close(m_fd);
@@ -39,14 +37,12 @@ NamedLock& NamedLock::operator=(NamedLock&& other) noexcept
     return *this;
 }
 
-NamedLock::~NamedLock()
-{
+NamedLock::~NamedLock() {
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-std::optional<InstanceSlotClaim> claimInstanceSlot(std::string_view prefix, int count)
-{
+std::optional<InstanceSlotClaim> claimInstanceSlot(std::string_view prefix, int count) {
     for (int slot = 0; slot < count; ++slot) {
         auto lock = NamedLock::tryCreate(std::string(prefix) + std::to_string(slot));
         if (lock)

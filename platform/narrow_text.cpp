@@ -6,8 +6,7 @@ namespace {
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
 // Length of the valid UTF-8 sequence starting at text[i], or 0 when it is not valid.
-std::size_t validSequenceLength(std::string_view text, std::size_t i)
-{
+std::size_t validSequenceLength(std::string_view text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     if (lead < 0x80)
@@ -43,10 +42,11 @@ std::size_t validSequenceLength(std::string_view text, std::size_t i)
 
 } // namespace
 
-std::string cutAddress(std::string_view text) { return std::string(text.substr(0, 15)); }
+std::string cutAddress(std::string_view text) {
+    return std::string(text.substr(0, 15));
+}
 
-std::string toValidUtf8(std::string_view bytes)
-{
+std::string toValidUtf8(std::string_view bytes) {
     const auto nul = bytes.find('\0');
     if (nul != std::string_view::npos)
         bytes = bytes.substr(0, nul);

@@ -10,8 +10,7 @@
 
 namespace tavrel {
 
-Socket& Socket::operator=(Socket&& other) noexcept
-{
+Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = other.release();
@@ -19,32 +18,32 @@ Socket& Socket::operator=(Socket&& other) noexcept
     return *this;
 }
 
-Socket Socket::tcp() { return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP)); }
+Socket Socket::tcp() {
+    return Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP));
+}
 
-Socket Socket::udp() { return Socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP)); }
+Socket Socket::udp() {
+    return Socket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+}
 
-int Socket::release() noexcept
-{
+int Socket::release() noexcept {
     const int fd = m_fd;
     m_fd = -1;
     return fd;
 }
 
-bool Socket::setOption(int level, int name, int value) const noexcept
-{
+bool Socket::setOption(int level, int name, int value) const noexcept {
     return ::setsockopt(m_fd, level, name, &value, sizeof value) == 0;
 }
 
-bool Socket::setNonBlocking(bool on) const noexcept
-{
+bool Socket::setNonBlocking(bool on) const noexcept {
     const int flags = ::fcntl(m_fd, F_GETFL);
     if (flags < 0)
         return false;
     return ::fcntl(m_fd, F_SETFL, on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) == 0;
 }
 
-ssize_t Socket::send(const void* data, std::size_t size, int flags) const noexcept
-{
+ssize_t Socket::send(const void* data, std::size_t size, int flags) const noexcept {
     if (m_fd < 0) {
         errno = EBADF;
         return -1;
@@ -52,14 +51,12 @@ ssize_t Socket::send(const void* data, std::size_t size, int flags) const noexce
     return ::send(m_fd, data, size, flags | MSG_NOSIGNAL);
 }
 
-void Socket::shutdownBoth() const noexcept
-{
+void Socket::shutdownBoth() const noexcept {
     if (m_fd >= 0)
         ::shutdown(m_fd, SHUT_RDWR);
 }
 
-void Socket::close() noexcept
-{
+void Socket::close() noexcept {
     if (m_fd >= 0) {
         const int saved = errno;
         ::close(m_fd);
@@ -68,8 +65,7 @@ void Socket::close() noexcept
     }
 }
 
-bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out)
-{
+bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out) {
     char text[INET_ADDRSTRLEN] = {};
     if (dotted.size() >= sizeof text)
         return false;
@@ -80,6 +76,8 @@ bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& o
     return ::inet_pton(AF_INET, text, &out.sin_addr) == 1;
 }
 
-int lastSystemError() noexcept { return errno; }
+int lastSystemError() noexcept {
+    return errno;
+}
 
 } // namespace tavrel

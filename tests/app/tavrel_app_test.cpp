@@ -10,8 +10,8 @@
 #include "app/ipv4_edit.h"
 #include "app/tavrel_app.h"
 #include "dialog_watcher.h"
-#include "tests/support/fake_message_boxes.h"
 #include "platform/executable_dir.h"
+#include "tests/support/fake_message_boxes.h"
 
 namespace tavrel {
 namespace {

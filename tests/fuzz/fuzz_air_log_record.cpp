@@ -5,8 +5,7 @@
 
 #include "receivers/air_log_record.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto lines = tavrel::describeAirLogRecord(std::span<const std::uint8_t>(data, size));
     // A line must never carry a line break of its own, and the file line ends in exactly one.
     if (lines.displayLine.find('\n') != std::string::npos)

@@ -5,8 +5,7 @@
 
 #include "omlink/alarm_report.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view chunk(reinterpret_cast<const char*>(data), size);
     const auto report = tavrel::parseAlarmReport(chunk);
     // A report is found exactly when the marker stands before the first NUL.

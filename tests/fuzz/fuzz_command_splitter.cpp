@@ -1,4 +1,5 @@
-// Fuzz target: the emulator's splitting of the command stream, fed in pieces of every size the input asks for.
+// Fuzz target: the emulator's splitting of the command stream, fed in pieces of every size the input asks
+// for.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -6,8 +7,7 @@
 
 #include "emulator/command_splitter.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
         return 0;
     // The first byte chooses the piece size, so one input covers many ways TCP may cut the stream.

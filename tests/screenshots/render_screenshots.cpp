@@ -36,9 +36,7 @@ public:
 };
 
 // Lets the event loop run until the condition holds or the time is up.
-template <typename Condition>
-bool processUntil(Condition condition, std::chrono::milliseconds limit)
-{
+template <typename Condition> bool processUntil(Condition condition, std::chrono::milliseconds limit) {
     QDeadlineTimer deadline(limit.count());
     while (!condition() && !deadline.hasExpired()) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -47,13 +45,11 @@ bool processUntil(Condition condition, std::chrono::milliseconds limit)
     return condition();
 }
 
-void settle(std::chrono::milliseconds time)
-{
+void settle(std::chrono::milliseconds time) {
     processUntil([] { return false; }, time);
 }
 
-bool save(QWidget& widget, const std::filesystem::path& file)
-{
+bool save(QWidget& widget, const std::filesystem::path& file) {
     const bool saved = widget.grab().save(QString::fromStdString(file.string()));
     std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
     return saved;
@@ -61,8 +57,7 @@ bool save(QWidget& widget, const std::filesystem::path& file)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setWindowIcon(QIcon(tavrel::resource::applicationIcon()));
     const std::filesystem::path outDir = argc > 1 ? argv[1] : "docs";
@@ -108,7 +103,7 @@ int main(int argc, char* argv[])
         window.onTimer(tavrel::timer::kAlarmQuery);
         processUntil([&] { return window.alarmBits() != 0; }, 5s);
         window.onMenuCommand(tavrel::command::kVersionInfo);
-        settle(2500ms); // a few of the repeater's status lines
+        settle(2500ms);                            // a few of the repeater's status lines
         window.onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
         ok &= save(window, outDir / "main-window.png");
 

@@ -21,16 +21,14 @@ struct Received {
 
 class TestWindow : public NotificationWindow {
 public:
-    explicit TestWindow(NotificationHub& hub) : m_hub(hub)
-    {
+    explicit TestWindow(NotificationHub& hub) : m_hub(hub) {
         m_thread = std::thread([this] { loop(); });
         m_hub.registerWindow(*this);
     }
     ~TestWindow() override { close(); }
 
     // Unregisters (releasing any waiting sender) and ends the window thread.
-    void close()
-    {
+    void close() {
         m_hub.unregisterWindow();
         {
             std::lock_guard lock(m_mutex);
@@ -42,20 +40,17 @@ public:
     }
 
     // Runs inside the handler on the window thread, before the notification is recorded.
-    void onNotification(std::function<void(const Received&)> hook)
-    {
+    void onNotification(std::function<void(const Received&)> hook) {
         std::lock_guard lock(m_mutex);
         m_hook = std::move(hook);
     }
 
-    std::vector<Received> received() const
-    {
+    std::vector<Received> received() const {
         std::lock_guard lock(m_mutex);
         return m_received;
     }
 
-    std::size_t count(NotifyKind kind) const
-    {
+    std::size_t count(NotifyKind kind) const {
         std::lock_guard lock(m_mutex);
         std::size_t n = 0;
         for (const auto& r : m_received)
@@ -65,15 +60,13 @@ public:
 
     // Waits until the predicate over the received list holds, or the time-out passes.
     template <typename Predicate>
-    bool waitFor(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const
-    {
+    bool waitFor(Predicate predicate, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return predicate(m_received); });
     }
 
     bool waitForCount(NotifyKind kind, std::size_t n,
-                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) const
-    {
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) const {
         return waitFor(
             [&](const std::vector<Received>& list) {
                 std::size_t seen = 0;
@@ -85,8 +78,7 @@ public:
     }
 
     // NotificationWindow
-    void handleNotification(Notification notification) override
-    {
+    void handleNotification(Notification notification) override {
         Received record{notification.kind,
                         std::string(notification.payload.begin(), notification.payload.end()),
                         notification.length};
@@ -104,8 +96,7 @@ public:
         m_changed.notify_all();
     }
 
-    void requestDispatch() override
-    {
+    void requestDispatch() override {
         {
             std::lock_guard lock(m_mutex);
             m_dispatchRequested = true;
@@ -114,8 +105,7 @@ public:
     }
 
 private:
-    void loop()
-    {
+    void loop() {
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [&] { return m_quit || m_dispatchRequested; });
@@ -140,8 +130,7 @@ private:
 };
 
 // Texts of the status lines received so far (terminator stripped).
-inline std::vector<std::string> statusTexts(const std::vector<Received>& list)
-{
+inline std::vector<std::string> statusTexts(const std::vector<Received>& list) {
     std::vector<std::string> texts;
     for (const auto& r : list)
         if (r.kind == NotifyStatusText)
