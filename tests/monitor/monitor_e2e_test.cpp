@@ -3,8 +3,11 @@
 #include <filesystem>
 
 #include <QApplication>
+#include <QListWidget>
 
 #include "emulator/repeater_emulator.h"
+#include "monitor/air_log_dlg.h"
+#include "monitor/monitor_ids.h"
 #include "monitor/run_main_window.h"
 #include "tests/monitor/window_fixture.h"
 
@@ -23,13 +26,13 @@ std::size_t occurrences(const std::string& text, std::string_view what) {
 class MonitorEndToEnd : public MonitorWindowTest {
 protected:
     // The emulated repeater on 127.0.4.<n>, then a window linked to it for real.
-    void startRepeater(int n, int alarmBits = 0) {
+    void startRepeater(int n, int alarmBits = 0, double airRecordsPerSecond = 0) {
         emulator::EmulatorOptions options;
         options.address = "127.0.4." + std::to_string(n);
         options.rebootTime = 1000ms;
         options.alarmBits = alarmBits;
         options.quiet = true;
-        options.airRecordsPerSecond = 0;
+        options.airRecordsPerSecond = airRecordsPerSecond;
         repeater = std::make_unique<emulator::RepeaterEmulator>(options);
         ASSERT_TRUE(repeater->start());
         ASSERT_TRUE(repeater->waitForListening(5s));
@@ -95,6 +98,30 @@ TEST_F(MonitorEndToEnd, RebootGivesOneDisconnectionAndOneReconnection) {
     EXPECT_EQ(occurrences(text, ">> Repeter disconnected\n"), 1u) << text;
     EXPECT_EQ(occurrences(text, ">> Repeter connected\n"), 1u) << text;
     EXPECT_LT(text.find("Repeter disconnected"), text.find("Repeter connected"));
+}
+
+TEST_F(MonitorEndToEnd, AirLoggingFillsBothListsAndBothDataFilesUntilSwitchedOff) {
+    startRepeater(55, 0, emulator::kDmrAirRecordsPerSecond);
+    window->onMenuCommand(command::kAirLogOn);
+    ASSERT_TRUE(repeater->waitForCommand("TEST_CTRL_TO_CHCU:AILOGON:127.0.4.155,45320", 5s));
+    EXPECT_TRUE(window->airLogDlg()->isVisible());
+
+    const auto fileLines = [](const std::string& path) { return occurrences(readFile(path), "\n"); };
+    ASSERT_TRUE(waitUntil([&] {
+        window->airLogDlg()->showNewEntries();
+        return window->airLogDlg()->downlinkList()->count() >= 4 &&
+               window->airLogDlg()->uplinkList()->count() >= 4;
+    }));
+    EXPECT_GE(fileLines(window->runFiles().downlinkDataPath()), 4u);
+    EXPECT_GE(fileLines(window->runFiles().uplinkDataPath()), 4u);
+    // A full record files its 6 header bytes as two fields and then 38 payload bytes.
+    const std::string downlink = readFile(window->runFiles().downlinkDataPath());
+    const std::string firstLine = downlink.substr(0, downlink.find('\n'));
+    EXPECT_EQ(firstLine.size(), 8 + 1 + 2 + 38 * 3) << firstLine;
+
+    window->onMenuCommand(command::kAirLogOff);
+    ASSERT_TRUE(repeater->waitForCommand("TEST_CTRL_TO_CHCU:AILOGOFF", 5s));
+    EXPECT_FALSE(window->airLogDlg()->isVisible());
 }
 
 TEST_F(MonitorEndToEnd, ClosingWhileTheRepeaterIsUnreachableReturnsAtOnce) {
