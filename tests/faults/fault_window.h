@@ -22,13 +22,6 @@ inline MonitorSettings faultSettings(int n) {
     return settings;
 }
 
-inline std::size_t occurrences(std::string_view text, std::string_view what) {
-    std::size_t count = 0;
-    for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
-        ++count;
-    return count;
-}
-
 // The lines of a file's text, without their line ends.
 inline std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;

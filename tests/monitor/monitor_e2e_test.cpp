@@ -16,13 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::size_t occurrences(const std::string& text, std::string_view what) {
-    std::size_t count = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-        ++count;
-    return count;
-}
-
 class MonitorEndToEnd : public MonitorWindowTest {
 protected:
     // The emulated repeater on 127.0.4.<n>, then a window linked to it for real.

@@ -38,6 +38,14 @@ inline std::string viewText(const CTavrelDlg& window) {
     return window.eventLogView()->toPlainText().toStdString();
 }
 
+// How often a text stands in another, e.g. a line in the view or the run log.
+inline std::size_t occurrences(std::string_view text, std::string_view what) {
+    std::size_t count = 0;
+    for (auto at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size()))
+        ++count;
+    return count;
+}
+
 // The pictures the five lamps show, and five of one picture, to compare them whole.
 inline std::array<LampIcon, kLampCount> lamps(const CTavrelDlg& window) {
     std::array<LampIcon, kLampCount> icons{};
