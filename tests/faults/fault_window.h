@@ -14,12 +14,7 @@ namespace tavrel::test {
 
 // Repeater 127.0.8.<n>, monitor 127.0.8.<100 + n>, receive ports of their own.
 inline MonitorSettings faultSettings(int n) {
-    MonitorSettings settings;
-    settings.repeaterAddress = "127.0.8." + std::to_string(n);
-    settings.localAddress = "127.0.8." + std::to_string(100 + n);
-    settings.monitorRxPort = 44820;
-    settings.airLogRxPort = 45820;
-    return settings;
+    return loopbackSettings("127.0.8.", n, 44820, 45820);
 }
 
 // The lines of a file's text, without their line ends.

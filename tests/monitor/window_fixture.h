@@ -38,6 +38,16 @@ inline std::string viewText(const CTavrelDlg& window) {
     return window.eventLogView()->toPlainText().toStdString();
 }
 
+// Repeater <net><n>, monitor <net><100 + n>, with the given receive ports.
+inline MonitorSettings loopbackSettings(const std::string& net, int n, int monitorRxPort, int airLogRxPort) {
+    MonitorSettings settings;
+    settings.repeaterAddress = net + std::to_string(n);
+    settings.localAddress = net + std::to_string(100 + n);
+    settings.monitorRxPort = monitorRxPort;
+    settings.airLogRxPort = airLogRxPort;
+    return settings;
+}
+
 // How often a text stands in another, e.g. a line in the view or the run log.
 inline std::size_t occurrences(std::string_view text, std::string_view what) {
     std::size_t count = 0;
@@ -70,14 +80,7 @@ class MonitorWindowTest : public ::testing::Test {
 protected:
     using LinkStarter = std::function<int(std::string_view)>;
 
-    static MonitorSettings settingsFor(int n) {
-        MonitorSettings settings;
-        settings.repeaterAddress = "127.0.4." + std::to_string(n);
-        settings.localAddress = "127.0.4." + std::to_string(100 + n);
-        settings.monitorRxPort = 44320;
-        settings.airLogRxPort = 45320;
-        return settings;
-    }
+    static MonitorSettings settingsFor(int n) { return loopbackSettings("127.0.4.", n, 44320, 45320); }
 
     // A link that is never started: every send is skipped, as with no socket.
     static int noLink(std::string_view) { return 0; }
