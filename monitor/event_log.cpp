@@ -6,32 +6,72 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTimer>
+
+#include "monitor/text_blocks.h"
 
 namespace tavrel {
 
 EventLog::EventLog(QPlainTextEdit& view, const RunFiles& files, StampClock clock)
-    : m_view(view), m_files(files), m_clock(std::move(clock)) {}
+    : m_view(view), m_files(files), m_clock(std::move(clock)), m_tick(new QTimer(&view)),
+      m_lines(view.blockCount()) {
+    m_tick->setSingleShot(true);
+    m_tick->setInterval(kShowPendingPeriod);
+    QObject::connect(m_tick, &QTimer::timeout, &view, [this] { showPendingLines(); });
+}
+
+EventLog::~EventLog() {
+    m_tick->stop(); // the view, and with it the tick, outlives this object for a moment
+}
 
 void EventLog::appendEvent(std::string_view text) {
-    if (m_view.blockCount() > kMaxViewLines)
-        m_view.clear(); // emptied whole, never trimmed
+    // The rule applies to the view as it stands once every earlier line is in, pending ones included.
+    if (m_lines > kMaxViewLines) {
+        m_emptyFirst = true; // emptied whole, never trimmed
+        m_pending.clear();
+        m_lines = 1;
+    }
+
+    const std::string line = formatStampedLine(m_clock(), text);
+    m_pending.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    // The line ends in a block break of its own, so that a "\r" at its end does not pair up with the break
+    // into one, just as when the line and its "\n" are inserted one after the other.
+    m_pending.append(QChar::ParagraphSeparator);
+    m_lines += textBlockBreaks(line) + 1;
+
+    m_files.appendRunLog(line); // silent when the file cannot be opened; written now, whatever the view does
+
+    if (!m_view.isVisible())
+        showPendingLines(); // a hidden view is not laid out or painted, so this is cheap
+    else if (!m_tick->isActive())
+        m_tick->start();
+}
+
+void EventLog::showPendingLines() {
+    m_tick->stop();
+    if (std::exchange(m_emptyFirst, false))
+        m_view.clear();
+    if (m_pending.isEmpty())
+        return;
 
     m_view.moveCursor(QTextCursor::End);
-    const std::string line = formatStampedLine(m_clock(), text);
-    m_view.insertPlainText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
-    m_view.insertPlainText(QStringLiteral("\n"));
+    m_view.insertPlainText(m_pending);
+    m_pending.clear();
+    m_lines = m_view.blockCount();
 
     // Queued, so the scroll happens after the view has laid out the new text.
     QPlainTextEdit* view = &m_view;
     QMetaObject::invokeMethod(
         view, [view] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
         Qt::QueuedConnection);
-
-    m_files.appendRunLog(line); // silent when the file cannot be opened
 }
 
 void EventLog::clearView() {
+    m_tick->stop();
+    m_pending.clear();
+    m_emptyFirst = false;
     m_view.clear();
+    m_lines = m_view.blockCount();
 }
 
 } // namespace tavrel

@@ -1,12 +1,16 @@
 // The event log: stamped lines shown at the end of the window's view and appended to the run log.
 #pragma once
 
+#include <chrono>
 #include <string_view>
+
+#include <QString>
 
 #include "monitor/run_files.h"
 #include "monitor/stamped_time.h"
 
 class QPlainTextEdit;
+class QTimer;
 
 namespace tavrel {
 
@@ -14,19 +18,34 @@ class EventLog {
 public:
     // The view is emptied before an append once it holds more lines than this (its empty last line counted).
     static constexpr int kMaxViewLines = 1999;
+    // A shown view lays out, scrolls and repaints for every insertion, which costs far more than filing a
+    // line, so while it is shown new lines go into it together at most this often.
+    static constexpr std::chrono::milliseconds kShowPendingPeriod{50};
 
     EventLog(QPlainTextEdit& view, const RunFiles& files, StampClock clock);
+    EventLog(const EventLog&) = delete; // the tick calls back into this object
+    EventLog& operator=(const EventLog&) = delete;
+    ~EventLog();
 
-    // Stamps the text with the current time, shows it as plain text on a line of its own, scrolls to the
-    // bottom and appends it to the run log. Window thread only.
+    // Stamps the text with the current time and appends it to the run log at once; shows it as plain text
+    // on a line of its own at the end of the view and scrolls to the bottom, at once while the view is
+    // hidden and at the next showPendingLines() tick while it is shown. Window thread only.
     void appendEvent(std::string_view text);
-    // Empties the view; the run log keeps every line.
+    // Empties the view, lines still waiting for the tick included; the run log keeps every line.
     void clearView();
+
+    // The tick: puts the lines appended since the previous tick into the view in one insertion, emptying
+    // it first where the line rule struck in between, and asks for one scroll to the bottom.
+    void showPendingLines();
 
 private:
     QPlainTextEdit& m_view;
     const RunFiles& m_files;
     StampClock m_clock;
+    QTimer* m_tick = nullptr;      // owned by the view
+    QString m_pending;             // lines not yet in the view, each with its block break
+    bool m_emptyFirst = false;     // the line rule struck since the last tick
+    int m_lines = 1;               // the view's line count once the pending lines are in
 };
 
 } // namespace tavrel

@@ -3,6 +3,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include "monitor/text_blocks.h"
 #include "tests/monitor/window_fixture.h"
 
 namespace tavrel::test {
@@ -94,6 +95,83 @@ TEST_F(MonitorEventLog, AppendGoesToTheEndAndScrollsToTheBottom) {
     EXPECT_TRUE(viewText(*window).ends_with(">> newest\n")) << "inserted at the end, not at the caret";
     // The scroll is queued: it happens once the event loop runs.
     EXPECT_TRUE(waitUntil(atBottom));
+}
+
+// While the window is shown, lines reach the view together on the tick; the run log has each at once.
+class ShownEventLog : public MonitorEventLog {
+protected:
+    void SetUp() override {
+        MonitorEventLog::SetUp();
+        window->show();
+    }
+    std::string shownText() const { return window->eventLogView()->toPlainText().toStdString(); }
+};
+
+TEST_F(ShownEventLog, LinesAreFiledAtOnceAndShownTogetherOnTheTick) {
+    window->eventLog().appendEvent("first");
+    window->eventLog().appendEvent("second");
+    EXPECT_EQ(shownText(), "") << "not yet in the shown view";
+    EXPECT_TRUE(runLog().ends_with(">> first\n20160803 235959>> second\n")) << "filed without waiting";
+
+    // The tick comes by itself from the event loop.
+    EXPECT_TRUE(waitUntil([&] { return !shownText().empty(); }));
+    EXPECT_EQ(shownText(), "20160803 235959>> first\n20160803 235959>> second\n");
+}
+
+TEST_F(ShownEventLog, ClearDropsTheLinesWaitingForTheTick) {
+    window->eventLog().appendEvent("shown");
+    window->eventLog().showPendingLines();
+    window->eventLog().appendEvent("waiting");
+    window->eventLog().clearView();
+    window->eventLog().showPendingLines();
+    EXPECT_EQ(shownText(), "");
+    window->eventLog().appendEvent("after");
+    window->eventLog().showPendingLines();
+    EXPECT_EQ(shownText(), "20160803 235959>> after\n");
+    EXPECT_NE(runLog().find(">> waiting\n"), std::string::npos);
+}
+
+// Lines that break into several view lines, as a repeater's text can.
+std::string multiLineText(int i) {
+    static const char* const kBreaks[] = {"a\rb", "a\r\nb", "a\n\nb", "a\xE2\x80\xA9" "b", "a\xEF\xB7\x90" "b",
+                                          "a\xEF\xB7\x91" "b", "\r", "plain", "\r\r\n\n"};
+    return "line " + std::to_string(i) + " " + kBreaks[i % std::size(kBreaks)];
+}
+
+TEST_F(ShownEventLog, LineRuleStrikesAsItDoesLineByLine) {
+    // The reference: a view fed one line at a time, the line and its "\n" inserted one after the other,
+    // emptied whenever it holds more than 1999 lines before the next.
+    std::vector<std::string> lines;
+    QPlainTextEdit reference;
+    for (int i = 0; i < 5000; ++i) {
+        lines.push_back(multiLineText(i));
+        if (reference.blockCount() > EventLog::kMaxViewLines)
+            reference.clear();
+        reference.moveCursor(QTextCursor::End);
+        reference.insertPlainText(QString::fromStdString("20160803 235959>> " + lines.back()));
+        reference.insertPlainText(QStringLiteral("\n"));
+    }
+
+    // The shown view gets them in batches of various sizes, across several clears.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        window->eventLog().appendEvent(lines[i]);
+        if (i % 97 == 0 || i % 1000 == 999)
+            window->eventLog().showPendingLines();
+    }
+    window->eventLog().showPendingLines();
+    EXPECT_EQ(shownText(), reference.toPlainText().toStdString());
+    EXPECT_EQ(window->eventLogView()->blockCount(), reference.blockCount());
+}
+
+TEST(TextBlockBreaks, CountsAsThePlainTextViewDoes) {
+    const std::string texts[] = {"", "plain", "\n", "\r", "\r\n", "\n\r", "\r\r\n\n", "a\xE2\x80\xA9" "b",
+                                 "a\xE2\x80\xA8" "b" /* a line separator stays in its block */,
+                                 "\xEF\xB7\x90\xEF\xB7\x91", "\xEF\xB7\x92", "end\r"};
+    for (const std::string& text : texts) {
+        QPlainTextEdit view;
+        view.insertPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        EXPECT_EQ(textBlockBreaks(text), view.blockCount() - 1) << testing::PrintToString(text);
+    }
 }
 
 } // namespace

@@ -34,7 +34,9 @@ inline Payload textPayload(std::string_view text) {
     return payload;
 }
 
-inline std::string viewText(const CTavrelDlg& window) {
+// The view's text, with the lines that wait for the next tick of a shown view put in first.
+inline std::string viewText(CTavrelDlg& window) {
+    window.eventLog().showPendingLines();
     return window.eventLogView()->toPlainText().toStdString();
 }
 
