@@ -1,6 +1,7 @@
 // Hand-off of worker events to the window thread: synchronous, in order per worker, payload owned throughout.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -50,7 +51,9 @@ public:
     void unregisterWindow();
 
     // Delivers to the window and returns after its handler has run (true), or drops the payload when
-    // there is no window or it goes away before handling the notification (false).
+    // there is no window or it goes away before handling the notification (false). While the window
+    // thread is busy with a stream of notifications, the sender watches for a few microseconds before
+    // it sleeps, and the window thread for the next notification before it goes back to its loop.
     bool notify(NotifyKind kind, Payload payload, int length);
     // A status line for the event log: the text with a terminating NUL, length = its byte count.
     bool postStatusText(std::string_view text);
@@ -61,14 +64,26 @@ public:
 private:
     struct Pending {
         Notification notification;
-        bool done = false;
         bool delivered = false;
+        bool sleeping = false;          // the sender waits on m_handled (guarded by m_mutex)
+        std::atomic<bool> done = false; // stored last, under m_mutex; the sender may return at once
     };
+
+    // Marks the entry done under the held lock and tells whether its sender has to be woken.
+    static bool finish(Pending& pending, bool delivered);
+    // Window thread, queue empty after handling: watches it for a moment if that has been paying off.
+    // Called and left with m_mutex held.
+    void watchForNextNotification();
 
     std::mutex m_mutex;
     std::condition_variable m_handled;
     NotificationWindow* m_window = nullptr;
     std::deque<Pending*> m_queue;
+    std::atomic<std::size_t> m_queued = 0; // m_queue.size(), for the window's watch without the lock
+    bool m_windowWatching = false;         // dispatchPending() watches the queue: no dispatch request needed
+    // Window thread only: after a watch that saw nothing, the next ones are skipped, more each time.
+    int m_watchesToSkip = 0;
+    int m_watchBackoff = 1;
 };
 
 // The process-wide hub the running tool's workers and main window meet at.

@@ -127,7 +127,9 @@ void UdpReceiveTask::receiveQueued(const Socket& socket) {
         if (size == 0 || size > m_profile.slotSize)
             continue; // empty, or cut short by the slot: discarded
 
-        Payload payload(slot, slot + size);
+        Payload payload;
+        payload.reserve(size + 1); // one block, terminator included
+        payload.assign(slot, slot + size);
         if (m_profile.appendNul)
             payload.push_back('\0');
         const int payloadLength = static_cast<int>(payload.size());

@@ -135,6 +135,46 @@ TEST(NotifyHub, NotificationsOfOneWorkerKeepTheirOrder) {
     EXPECT_EQ(next, std::vector<int>(kWorkers, kEach));
 }
 
+// Streams with pauses of every length around the time the window thread watches for the next
+// notification, so that some arrive just as the watch gives up: every one is still handed over, in order.
+TEST(NotifyHub, StreamsWithPausesOfEveryLengthAreAllDelivered) {
+    constexpr int kWorkers = 3;
+    constexpr int kEach = 10000;
+    NotificationHub hub;
+    TestWindow window(hub);
+    auto sent = std::async(std::launch::async, [&hub] {
+        std::vector<std::thread> workers;
+        for (int w = 0; w < kWorkers; ++w)
+            workers.emplace_back([&hub, w] {
+                for (int i = 0; i < kEach; ++i) {
+                    const std::string text = std::to_string(w) + ":" + std::to_string(i);
+                    if (!hub.notify(NotifyRepeaterLog, Payload(text.begin(), text.end()),
+                                    static_cast<int>(text.size())))
+                        return;
+                    // 20 to 80 microseconds, busy, so the pause is as short as asked.
+                    const auto pause = std::chrono::microseconds(20 + (i * 7 + w * 13) % 61);
+                    for (const auto until = std::chrono::steady_clock::now() + pause;
+                         std::chrono::steady_clock::now() < until;) {
+                    }
+                }
+            });
+        for (auto& worker : workers)
+            worker.join();
+    });
+    const bool allReturned = sent.wait_for(60s) == std::future_status::ready;
+    window.close(); // releases a sender left waiting, so that the test ends either way
+    ASSERT_TRUE(allReturned) << "a sender was left waiting";
+
+    std::vector<int> next(kWorkers, 0);
+    for (const auto& r : window.received()) {
+        const auto colon = r.bytes.find(':');
+        const int w = std::stoi(r.bytes.substr(0, colon));
+        ASSERT_EQ(std::stoi(r.bytes.substr(colon + 1)), next.at(w)) << "worker " << w << " out of order";
+        next.at(w) += 1;
+    }
+    EXPECT_EQ(next, std::vector<int>(kWorkers, kEach));
+}
+
 TEST(NotifyHub, AHandlerThatIgnoresThePayloadStillFreesIt) {
     NotificationHub hub;
     PumpedWindow window(hub); // its handler does not look at the payload at all
