@@ -46,6 +46,7 @@ template <typename Condition> bool watchFor(std::chrono::microseconds limit, Con
         }
         if (std::chrono::steady_clock::now() >= deadline)
             return condition();
+        sched_yield();
     }
 }
 
