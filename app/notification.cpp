@@ -35,8 +35,6 @@ void cpuRelax() {
 
 // Polls the condition until it holds or the time is up; true when it holds.
 template <typename Condition> bool watchFor(std::chrono::microseconds limit, Condition condition) {
-    if (!severalCpus())
-        return condition();
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         for (int i = 0; i < 32; ++i) {
@@ -51,6 +49,8 @@ template <typename Condition> bool watchFor(std::chrono::microseconds limit, Con
 }
 
 } // namespace
+
+NotificationHub::NotificationHub(Waits waits) : m_watch(waits == Waits::WatchFirst && severalCpus()) {}
 
 void NotificationHub::registerWindow(NotificationWindow& window) {
     std::lock_guard lock(m_mutex);
@@ -107,6 +107,8 @@ bool NotificationHub::postStatusText(std::string_view text) {
 }
 
 void NotificationHub::watchForNextNotification() {
+    if (!m_watch)
+        return;
     if (m_watchesToSkip > 0) {
         --m_watchesToSkip;
         return;

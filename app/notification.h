@@ -41,7 +41,11 @@ public:
 
 class NotificationHub {
 public:
-    NotificationHub() = default;
+    // How the two sides wait for each other: watching for a few microseconds first (on machines with
+    // more than one CPU), or going to sleep at once (for comparison in the benchmarks).
+    enum class Waits { WatchFirst, SleepAtOnce };
+
+    explicit NotificationHub(Waits waits = Waits::WatchFirst);
     NotificationHub(const NotificationHub&) = delete;
     NotificationHub& operator=(const NotificationHub&) = delete;
     ~NotificationHub() { unregisterWindow(); }
@@ -75,6 +79,7 @@ private:
     // Called and left with m_mutex held.
     void watchForNextNotification();
 
+    const bool m_watch;
     std::mutex m_mutex;
     std::condition_variable m_handled;
     NotificationWindow* m_window = nullptr;

@@ -44,15 +44,16 @@ private:
 
 int runHandoffProbe(int argc, char** argv) {
     long count = 0;
-    if (argc == 4 && std::string_view(argv[2]) == "--count")
+    if ((argc == 4 || argc == 5) && std::string_view(argv[2]) == "--count")
         count = std::atol(argv[3]);
-    if (count <= 0 || count > kMostNotifications) {
-        std::fprintf(stderr, "usage: handoff --count N (1..%ld)\n", kMostNotifications);
+    const bool sleepAtOnce = argc == 5 && std::string_view(argv[4]) == "--sleep-at-once";
+    if (count <= 0 || count > kMostNotifications || (argc == 5 && !sleepAtOnce)) {
+        std::fprintf(stderr, "usage: handoff --count N (1..%ld) [--sleep-at-once]\n", kMostNotifications);
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    NotificationHub hub;
+    NotificationHub hub(sleepAtOnce ? NotificationHub::Waits::SleepAtOnce : NotificationHub::Waits::WatchFirst);
     CountingWindow window(hub, count);
     hub.registerWindow(window);
 

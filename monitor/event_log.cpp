@@ -1,16 +1,41 @@
 // Appending to the event-log view and the run log, in the order the operator and the file expect.
 #include "monitor/event_log.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTimer>
 
 #include "monitor/text_blocks.h"
 
 namespace tavrel {
+namespace {
+
+// Keeps a widget's update requests from being recorded while it lives, without the full repaint that
+// re-enabling updates through setUpdatesEnabled() would ask for.
+class ViewportPaintHold {
+public:
+    ViewportPaintHold(QWidget& widget, bool hold) : m_widget(widget), m_hold(hold) {
+        if (m_hold)
+            m_widget.setAttribute(Qt::WA_UpdatesDisabled, true);
+    }
+    ~ViewportPaintHold() {
+        if (m_hold)
+            m_widget.setAttribute(Qt::WA_UpdatesDisabled, false);
+    }
+    ViewportPaintHold(const ViewportPaintHold&) = delete;
+    ViewportPaintHold& operator=(const ViewportPaintHold&) = delete;
+
+private:
+    QWidget& m_widget;
+    const bool m_hold;
+};
+
+} // namespace
 
 EventLog::EventLog(QPlainTextEdit& view, const RunFiles& files, StampClock clock)
     : m_view(view), m_files(files), m_clock(std::move(clock)), m_tick(new QTimer(&view)),
@@ -49,15 +74,34 @@ void EventLog::appendEvent(std::string_view text) {
 
 void EventLog::showPendingLines() {
     m_tick->stop();
-    if (std::exchange(m_emptyFirst, false))
+    const bool emptied = std::exchange(m_emptyFirst, false);
+    if (emptied)
         m_view.clear();
     if (m_pending.isEmpty())
         return;
 
+    QWidget* viewport = m_view.viewport();
+    QScrollBar* bar = m_view.verticalScrollBar();
+    // Following the log at the bottom, the lines already shown only move up, which the view can copy on
+    // screen; but a change of its text makes it paint everything visible again. So it is kept from doing
+    // that here, and only what the new lines change is painted after the scroll.
+    const bool following = !emptied && viewport->updatesEnabled() && bar->value() == bar->maximum();
+    const QTextBlock firstChanged = m_view.document()->lastBlock(); // the new text starts in it
+
     m_view.moveCursor(QTextCursor::End);
-    m_view.insertPlainText(m_pending);
+    {
+        ViewportPaintHold hold(*viewport, following);
+        m_view.insertPlainText(m_pending);
+    }
     m_pending.clear();
     m_lines = m_view.blockCount();
+
+    if (following) {
+        bar->setValue(bar->maximum());
+        const int top = std::max(0, m_view.cursorRect(QTextCursor(firstChanged)).top());
+        if (top < viewport->height())
+            viewport->update(0, top, viewport->width(), viewport->height() - top);
+    }
 
     // Queued, so the scroll happens after the view has laid out the new text.
     QPlainTextEdit* view = &m_view;

@@ -1,4 +1,6 @@
 // The event log on the real window: stamping, the 2000-line clear, plain text, scrolling, the run log.
+#include <QBackingStore>
+#include <QImage>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -84,6 +86,7 @@ TEST_F(MonitorEventLog, AppendGoesToTheEndAndScrollsToTheBottom) {
     QScrollBar* bar = window->eventLogView()->verticalScrollBar();
     const auto atBottom = [&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); };
     ASSERT_TRUE(waitUntil(atBottom));
+    QCoreApplication::processEvents(); // the queued scroll request as well
     bar->setValue(0); // the operator scrolled up to read
     QCoreApplication::processEvents();
     ASSERT_EQ(bar->value(), 0);
@@ -116,6 +119,56 @@ TEST_F(ShownEventLog, LinesAreFiledAtOnceAndShownTogetherOnTheTick) {
     // The tick comes by itself from the event loop.
     EXPECT_TRUE(waitUntil([&] { return !shownText().empty(); }));
     EXPECT_EQ(shownText(), "20160803 235959>> first\n20160803 235959>> second\n");
+}
+
+// The window's own picture of the view against the view painted from scratch: new lines are painted
+// in part only, so any part left stale would show here.
+class PaintedEventLog : public ShownEventLog {
+protected:
+    ::testing::AssertionResult showsItsText() {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents(); // the queued scroll and the paint
+        QWidget* viewport = window->eventLogView()->viewport();
+        QPaintDevice* device = window->backingStore()->paintDevice();
+        if (device->devType() != QInternal::Image)
+            return ::testing::AssertionFailure() << "the platform keeps no image of the window";
+        const QRect place(viewport->mapTo(window.get(), QPoint(0, 0)), viewport->size());
+        const QImage shown = static_cast<QImage*>(device)->copy(place);
+        const QImage fresh = viewport->grab().toImage().convertToFormat(shown.format());
+        if (shown == fresh)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "stale pixels in the view";
+    }
+    void append(int count, const std::string& tag) {
+        for (int i = 0; i < count; ++i) // every fifth line long enough to wrap
+            window->eventLog().appendEvent(tag + " " + std::to_string(i) +
+                                           (i % 5 == 3 ? std::string(150 + count * 7, 'w') : ""));
+        window->eventLog().showPendingLines();
+    }
+};
+
+TEST_F(PaintedEventLog, LinesAddedAtTheBottomArePaintedWhole) {
+    append(100, "filling");
+    ASSERT_TRUE(showsItsText());
+    for (int count = 1; count <= 40; ++count) {
+        append(count, "batch of " + std::to_string(count));
+        ASSERT_TRUE(showsItsText()) << count << " lines at once";
+    }
+}
+
+TEST_F(PaintedEventLog, LinesAddedWhileScrolledUpOrAfterTheClearArePaintedWhole) {
+    append(1500, "filling");
+    ASSERT_TRUE(showsItsText());
+    window->eventLogView()->verticalScrollBar()->setValue(10); // the operator reads older lines
+    ASSERT_TRUE(showsItsText());
+    append(1, "while scrolled up");
+    EXPECT_TRUE(showsItsText());
+
+    append(2000 - window->eventLogView()->blockCount(), "up to the clear"); // 2000 lines: the next clears
+    append(3, "after the clear");
+    EXPECT_EQ(window->eventLogView()->document()->firstBlock().text().toStdString(),
+              "20160803 235959>> after the clear 0");
+    EXPECT_TRUE(showsItsText());
 }
 
 TEST_F(ShownEventLog, ClearDropsTheLinesWaitingForTheTick) {
