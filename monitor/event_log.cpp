@@ -98,9 +98,12 @@ void EventLog::showPendingLines() {
 
     if (following) {
         bar->setValue(bar->maximum());
+        // From the block the new text went into down to the new last line; below it the view is empty.
         const int top = std::max(0, m_view.cursorRect(QTextCursor(firstChanged)).top());
-        if (top < viewport->height())
-            viewport->update(0, top, viewport->width(), viewport->height() - top);
+        const QTextCursor end(m_view.document()->lastBlock());
+        const int bottom = std::min(viewport->height(), m_view.cursorRect(end).bottom() + 1);
+        if (top < bottom)
+            viewport->update(0, top, viewport->width(), bottom - top);
     }
 
     // Queued, so the scroll happens after the view has laid out the new text.
