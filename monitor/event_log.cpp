@@ -41,7 +41,6 @@ EventLog::EventLog(QPlainTextEdit& view, const RunFiles& files, StampClock clock
     : m_view(view), m_files(files), m_clock(std::move(clock)), m_tick(new QTimer(&view)),
       m_lines(view.blockCount()) {
     m_tick->setSingleShot(true);
-    m_tick->setInterval(kShowPendingPeriod);
     QObject::connect(m_tick, &QTimer::timeout, &view, [this] { showPendingLines(); });
 }
 
@@ -66,14 +65,19 @@ void EventLog::appendEvent(std::string_view text) {
 
     m_files.appendRunLog(line); // silent when the file cannot be opened; written now, whatever the view does
 
-    if (!m_view.isVisible())
+    if (m_tick->isActive())
+        return; // the tick takes this line with the others
+    const auto sinceShown = m_monotonic() - m_lastShown;
+    if (!m_view.isVisible() || sinceShown >= kShowPendingPeriod) {
         showPendingLines(); // a hidden view is not laid out or painted, so this is cheap
-    else if (!m_tick->isActive())
-        m_tick->start();
+    } else {
+        m_tick->start(std::chrono::ceil<std::chrono::milliseconds>(kShowPendingPeriod - sinceShown));
+    }
 }
 
 void EventLog::showPendingLines() {
     m_tick->stop();
+    m_lastShown = m_monotonic();
     const bool emptied = std::exchange(m_emptyFirst, false);
     if (emptied)
         m_view.clear();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string_view>
 
 #include <QString>
@@ -21,6 +22,7 @@ public:
     // A shown view lays out, scrolls and repaints for every insertion, which costs far more than filing a
     // line, so while it is shown new lines go into it together at most this often.
     static constexpr std::chrono::milliseconds kShowPendingPeriod{50};
+    using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
 
     EventLog(QPlainTextEdit& view, const RunFiles& files, StampClock clock);
     EventLog(const EventLog&) = delete; // the tick calls back into this object
@@ -28,8 +30,9 @@ public:
     ~EventLog();
 
     // Stamps the text with the current time and appends it to the run log at once; shows it as plain text
-    // on a line of its own at the end of the view and scrolls to the bottom, at once while the view is
-    // hidden and at the next showPendingLines() tick while it is shown. Window thread only.
+    // on a line of its own at the end of the view and scrolls to the bottom: at once while the view is
+    // hidden or has taken no lines for a period, otherwise at the tick that ends the period. Window thread
+    // only.
     void appendEvent(std::string_view text);
     // Empties the view, lines still waiting for the tick included; the run log keeps every line.
     void clearView();
@@ -37,6 +40,9 @@ public:
     // The tick: puts the lines appended since the previous tick into the view in one insertion, emptying
     // it first where the line rule struck in between, and asks for one scroll to the bottom.
     void showPendingLines();
+
+    // The time the period is measured in; steady_clock unless a test sets its own.
+    void setMonotonicClock(MonotonicClock clock) { m_monotonic = std::move(clock); }
 
 private:
     QPlainTextEdit& m_view;
@@ -46,6 +52,8 @@ private:
     QString m_pending;             // lines not yet in the view, each with its block break
     bool m_emptyFirst = false;     // the line rule struck since the last tick
     int m_lines = 1;               // the view's line count once the pending lines are in
+    MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
+    std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view
 };
 
 } // namespace tavrel

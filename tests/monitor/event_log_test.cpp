@@ -110,15 +110,23 @@ protected:
     std::string shownText() const { return window->eventLogView()->toPlainText().toStdString(); }
 };
 
-TEST_F(ShownEventLog, LinesAreFiledAtOnceAndShownTogetherOnTheTick) {
-    window->eventLog().appendEvent("first");
-    window->eventLog().appendEvent("second");
-    EXPECT_EQ(shownText(), "") << "not yet in the shown view";
-    EXPECT_TRUE(runLog().ends_with(">> first\n20160803 235959>> second\n")) << "filed without waiting";
+TEST_F(ShownEventLog, AQuietViewShowsALineAtOnceAndTheNextOnesTogetherOnTheTick) {
+    auto monotonic = std::chrono::steady_clock::now();
+    window->eventLog().setMonotonicClock([&] { return monotonic; });
+    window->eventLog().showPendingLines(); // lines shown just now
+    monotonic += EventLog::kShowPendingPeriod;
 
-    // The tick comes by itself from the event loop.
-    EXPECT_TRUE(waitUntil([&] { return !shownText().empty(); }));
-    EXPECT_EQ(shownText(), "20160803 235959>> first\n20160803 235959>> second\n");
+    window->eventLog().appendEvent("first"); // a period after the last lines: shown at once
+    EXPECT_EQ(shownText(), "20160803 235959>> first\n");
+    monotonic += std::chrono::milliseconds(10);
+    window->eventLog().appendEvent("second");
+    window->eventLog().appendEvent("third");
+    EXPECT_EQ(shownText(), "20160803 235959>> first\n") << "within the period: waits for the tick";
+    EXPECT_TRUE(runLog().ends_with(">> second\n20160803 235959>> third\n")) << "filed without waiting";
+
+    // The tick comes by itself from the event loop, when the period is over.
+    EXPECT_TRUE(waitUntil([&] { return shownText().ends_with(">> third\n"); }));
+    EXPECT_EQ(shownText(), "20160803 235959>> first\n20160803 235959>> second\n20160803 235959>> third\n");
 }
 
 // The window's own picture of the view against the view painted from scratch: new lines are painted
