@@ -53,7 +53,8 @@ int runHandoffProbe(int argc, char** argv) {
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    NotificationHub hub(sleepAtOnce ? NotificationHub::Waits::SleepAtOnce : NotificationHub::Waits::WatchFirst);
+    NotificationHub hub(sleepAtOnce ? NotificationHub::Waits::SleepAtOnce
+                                    : NotificationHub::Waits::WatchFirst);
     CountingWindow window(hub, count);
     hub.registerWindow(window);
 

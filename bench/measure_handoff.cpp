@@ -11,11 +11,13 @@ using namespace std::chrono_literals;
 // Hand-offs per second of one probe run, or nothing when the probe did not report.
 std::optional<double> runProbe(BenchEnvironment& env, long count, bool sleepAtOnce) {
     const BenchConfig& config = env.config();
-    std::vector<std::string> command{config.binDir + "/tavrel_bench", "handoff", "--count", std::to_string(count)};
+    std::vector<std::string> command{config.binDir + "/tavrel_bench", "handoff", "--count",
+                                     std::to_string(count)};
     if (sleepAtOnce)
         command.push_back("--sleep-at-once");
     auto probe = ChildProcess::start(
-        command, ChildOutput{true, "", config.workDir + (sleepAtOnce ? "/handoff-sleep.err" : "/handoff.err")});
+        command,
+        ChildOutput{true, "", config.workDir + (sleepAtOnce ? "/handoff-sleep.err" : "/handoff.err")});
     const auto result = probe ? probe->waitForLine("handoff ", 120s) : std::nullopt;
     long long handed = 0, elapsedNs = 0;
     if (!result || std::sscanf(result->c_str(), "%lld %lld", &handed, &elapsedNs) != 2 || elapsedNs <= 0)
@@ -40,14 +42,16 @@ ResultRow measureHandoff(BenchEnvironment& env) {
         "-",
         "none: bounds figures 2 and 3",
         std::nullopt};
-    env.progress("hand-off ceiling: " + std::to_string(count) + " notifications, watching and sleeping at once");
+    env.progress("hand-off ceiling: " + std::to_string(count) +
+                 " notifications, watching and sleeping at once");
     const auto watching = runProbe(env, count, false);
     const auto sleeping = runProbe(env, count, true);
     row.tavrel = watching ? describeRate(*watching) + ", each side watching the other for a few microseconds "
                                                       "before it sleeps"
                           : "the probe did not report";
     row.reference = sleeping ? "the same hub with both sides sleeping at once (two thread wake-ups per "
-                               "notification): " + describeRate(*sleeping)
+                               "notification): " +
+                                   describeRate(*sleeping)
                              : "the probe did not report";
     if (watching && sleeping)
         row.reference += "; watching hands over " + fixed(*watching / *sleeping, 1) + "x as many";

@@ -48,10 +48,10 @@ private:
     QPlainTextEdit& m_view;
     const RunFiles& m_files;
     StampClock m_clock;
-    QTimer* m_tick = nullptr;      // owned by the view
-    QString m_pending;             // lines not yet in the view, each with its block break
-    bool m_emptyFirst = false;     // the line rule struck since the last tick
-    int m_lines = 1;               // the view's line count once the pending lines are in
+    QTimer* m_tick = nullptr;  // owned by the view
+    QString m_pending;         // lines not yet in the view, each with its block break
+    bool m_emptyFirst = false; // the line rule struck since the last tick
+    int m_lines = 1;           // the view's line count once the pending lines are in
     MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
     std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view
 };

@@ -16,7 +16,8 @@ int textBlockBreaks(std::string_view utf8) {
         } else if (c == '\xE2' && utf8.substr(i, 3) == "\xE2\x80\xA9") { // U+2029
             ++breaks;
             i += 2;
-        } else if (c == '\xEF' && (utf8.substr(i, 3) == "\xEF\xB7\x90" || utf8.substr(i, 3) == "\xEF\xB7\x91")) {
+        } else if (c == '\xEF' &&
+                   (utf8.substr(i, 3) == "\xEF\xB7\x90" || utf8.substr(i, 3) == "\xEF\xB7\x91")) {
             ++breaks; // U+FDD0, U+FDD1
             i += 2;
         }

@@ -87,7 +87,7 @@ TEST_F(MonitorEventLog, AppendGoesToTheEndAndScrollsToTheBottom) {
     const auto atBottom = [&] { return bar->maximum() > 0 && bar->value() == bar->maximum(); };
     ASSERT_TRUE(waitUntil(atBottom));
     QCoreApplication::processEvents(); // the queued scroll request as well
-    bar->setValue(0); // the operator scrolled up to read
+    bar->setValue(0);                  // the operator scrolled up to read
     QCoreApplication::processEvents();
     ASSERT_EQ(bar->value(), 0);
     QTextCursor cursor = window->eventLogView()->textCursor();
@@ -196,8 +196,18 @@ TEST_F(ShownEventLog, ClearDropsTheLinesWaitingForTheTick) {
 
 // Lines that break into several view lines, as a repeater's text can.
 std::string multiLineText(int i) {
-    static const char* const kBreaks[] = {"a\rb", "a\r\nb", "a\n\nb", "a\xE2\x80\xA9" "b", "a\xEF\xB7\x90" "b",
-                                          "a\xEF\xB7\x91" "b", "\r", "plain", "\r\r\n\n"};
+    static const char* const kBreaks[] = {"a\rb",
+                                          "a\r\nb",
+                                          "a\n\nb",
+                                          "a\xE2\x80\xA9"
+                                          "b",
+                                          "a\xEF\xB7\x90"
+                                          "b",
+                                          "a\xEF\xB7\x91"
+                                          "b",
+                                          "\r",
+                                          "plain",
+                                          "\r\r\n\n"};
     return "line " + std::to_string(i) + " " + kBreaks[i % std::size(kBreaks)];
 }
 
@@ -227,9 +237,20 @@ TEST_F(ShownEventLog, LineRuleStrikesAsItDoesLineByLine) {
 }
 
 TEST(TextBlockBreaks, CountsAsThePlainTextViewDoes) {
-    const std::string texts[] = {"", "plain", "\n", "\r", "\r\n", "\n\r", "\r\r\n\n", "a\xE2\x80\xA9" "b",
-                                 "a\xE2\x80\xA8" "b" /* a line separator stays in its block */,
-                                 "\xEF\xB7\x90\xEF\xB7\x91", "\xEF\xB7\x92", "end\r"};
+    const std::string texts[] = {"",
+                                 "plain",
+                                 "\n",
+                                 "\r",
+                                 "\r\n",
+                                 "\n\r",
+                                 "\r\r\n\n",
+                                 "a\xE2\x80\xA9"
+                                 "b",
+                                 "a\xE2\x80\xA8"
+                                 "b" /* a line separator stays in its block */,
+                                 "\xEF\xB7\x90\xEF\xB7\x91",
+                                 "\xEF\xB7\x92",
+                                 "end\r"};
     for (const std::string& text : texts) {
         QPlainTextEdit view;
         view.insertPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
