@@ -1,29 +1,53 @@
 // File names, the run-log header and the open-append-close writes of the run's files.
 #include "monitor/run_files.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tavrel {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+// One open descriptor of a run file, closed on every path. Plain descriptors rather than stdio streams:
+// each line is one open, one write and one close, with no stream buffer to set up and tear down.
+class OpenFile {
+public:
+    OpenFile(const std::string& path, int flags)
+        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666)) {}
+    ~OpenFile() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    explicit operator bool() const { return m_fd >= 0; }
+
+    // Writes all of the text, the rest again after a short write.
+    bool writeAll(std::string_view text) const {
+        while (!text.empty()) {
+            const ssize_t written = ::write(m_fd, text.data(), text.size());
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            text.remove_prefix(static_cast<std::size_t>(written));
+        }
+        return true;
+    }
+
+    // Closes now, so that an error reported by the close is noticed too.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::string& path, const char* mode) {
-    return File(std::fopen(path.c_str(), mode));
-}
-
-bool writeAll(std::FILE* file, std::string_view text) {
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
-}
-
-// Closes the file now, so that a failed write-back of the buffer is noticed too.
-bool closeFile(File& file) {
-    return std::fclose(file.release()) == 0;
-}
 
 std::string timeDigits(const StampedTime& t, const char* format) {
     char digits[64];
@@ -56,29 +80,33 @@ RunFiles::RunFiles(std::string_view executableDir, std::string_view repeaterAddr
       m_uplinkData(fileName(executableDir, "AIRInfo", repeaterAddress, "_U_", startedAt, ".dat")) {}
 
 bool RunFiles::createRunFiles() const {
-    File file = openFile(m_runLog, "w");
+    OpenFile file(m_runLog, O_TRUNC);
     if (!file)
         return false;
     std::string header = "This is the logging information file of the repeater[" + m_repeaterAddress + "].\n";
     header += timeDigits(m_startedAt, "Created at %04d%02d%02d %02d%02d%02d by the Velmont.\n\n");
-    const bool written = writeAll(file.get(), header);
-    return closeFile(file) && written;
+    const bool written = file.writeAll(header);
+    return file.close() && written;
 }
 
 bool RunFiles::appendRunLog(std::string_view stampedLine) const {
-    File file = openFile(m_runLog, "a");
+    OpenFile file(m_runLog, O_APPEND);
     if (!file)
         return false;
-    const bool written = writeAll(file.get(), stampedLine) && writeAll(file.get(), "\n");
-    return closeFile(file) && written;
+    // One write for the line and its end, so that the line goes in whole.
+    std::string line;
+    line.reserve(stampedLine.size() + 1);
+    line.append(stampedLine).push_back('\n');
+    const bool written = file.writeAll(line);
+    return file.close() && written;
 }
 
 bool RunFiles::appendDataLine(bool downlink, std::string_view fileLine) const {
-    File file = openFile(downlink ? m_downlinkData : m_uplinkData, "a");
+    OpenFile file(downlink ? m_downlinkData : m_uplinkData, O_APPEND);
     if (!file)
         return false;
-    const bool written = writeAll(file.get(), fileLine);
-    return closeFile(file) && written;
+    const bool written = file.writeAll(fileLine);
+    return file.close() && written;
 }
 
 } // namespace tavrel

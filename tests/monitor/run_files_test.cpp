@@ -78,6 +78,21 @@ TEST(MonitorRunFiles, MissingLogDirectoryFailsSilently) {
     EXPECT_FALSE(files.appendDataLine(true, "00000001 01\n"));
 }
 
+TEST(MonitorRunFiles, AWriteThatDoesNotGoInIsReportedAndTheNextFileStillWorks) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this machine";
+    TempExeDir dir;
+    const RunFiles files(dir.path(), "10.0.0.7", kLastSecondOfDay);
+    // The run log and the downlink file stand for files on a full disk: they open, but writing fails.
+    std::filesystem::create_symlink("/dev/full", files.runLogPath());
+    std::filesystem::create_symlink("/dev/full", files.downlinkDataPath());
+    EXPECT_FALSE(files.createRunFiles());
+    EXPECT_FALSE(files.appendRunLog("lost on a full disk"));
+    EXPECT_FALSE(files.appendDataLine(true, "00000001 01 02\n"));
+    EXPECT_TRUE(files.appendDataLine(false, "00000012 0A 01\n"));
+    EXPECT_EQ(readFile(files.uplinkDataPath()), "00000012 0A 01\n");
+}
+
 TEST(MonitorStampedLine, FormatsTheStampAndKeepsLongTextWhole) {
     EXPECT_EQ(formatStampedLine(StampedTime{2016, 8, 3, 9, 5, 7}, "Repeter connected"),
               "20160803 090507>> Repeter connected");
