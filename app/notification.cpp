@@ -11,10 +11,13 @@ namespace {
 
 // Handing a notification over costs two thread wake-ups, which are slow on a virtual machine (tens of
 // microseconds each). Under a stream of datagrams both sides are busy anyway, so each watches the other
-// for a few microseconds before sleeping: the sender for its handler to finish, the window thread for the
-// next notification. Never on a single CPU, where a watch would only keep the other side from running.
+// for a while before sleeping: the sender for its handler to finish, the window thread for the next
+// notification. The window's watch is the longer one because the receiver it waits for shares the CPUs
+// with whatever sends the stream and is often off a CPU for a moment; a watch shorter than that gap turns
+// every datagram into two wake-ups again. Never on a single CPU, where a watch would only keep the other
+// side from running.
 constexpr std::chrono::microseconds kSenderWatch{50};
-constexpr std::chrono::microseconds kWindowWatch{50};
+constexpr std::chrono::microseconds kWindowWatch{250};
 // After a window watch that saw nothing the next ones are skipped, up to this many: a slow trickle of
 // notifications costs almost nothing, while a stream still finds the watch again within a few datagrams.
 constexpr int kMostWatchesSkipped = 16;
