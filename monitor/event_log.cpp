@@ -53,15 +53,19 @@ void EventLog::appendEvent(std::string_view text) {
     if (m_lines > kMaxViewLines) {
         m_emptyFirst = true; // emptied whole, never trimmed
         m_pending.clear();
+        m_pendingBreaks = 0;
         m_lines = 1;
     }
 
     const std::string line = formatStampedLine(m_clock(), text);
-    m_pending.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    PendingLine pending{QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())),
+                        textBlockBreaks(line) + 1};
     // The line ends in a block break of its own, so that a "\r" at its end does not pair up with the break
     // into one, just as when the line and its "\n" are inserted one after the other.
-    m_pending.append(QChar::ParagraphSeparator);
-    m_lines += textBlockBreaks(line) + 1;
+    pending.text.append(QChar::ParagraphSeparator);
+    m_lines += pending.breaks;
+    m_pendingBreaks += pending.breaks;
+    m_pending.push_back(std::move(pending));
 
     m_files.appendRunLog(line); // silent when the file cannot be opened; written now, whatever the view does
 
@@ -81,7 +85,7 @@ void EventLog::showPendingLines() {
     const bool emptied = std::exchange(m_emptyFirst, false);
     if (emptied)
         m_view.clear();
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
 
     QWidget* viewport = m_view.viewport();
@@ -95,10 +99,13 @@ void EventLog::showPendingLines() {
     m_view.moveCursor(QTextCursor::End);
     {
         ViewportPaintHold hold(*viewport, following);
-        m_view.insertPlainText(m_pending);
+        // Laying out a line costs tens of microseconds; a sender waiting meanwhile would wait for all of
+        // them, so the lines go in a few at a time and the rest waits while the window thread is wanted.
+        do {
+            m_view.insertPlainText(takePendingLines());
+        } while (!m_pending.empty() && !m_workWaiting());
     }
-    m_pending.clear();
-    m_lines = m_view.blockCount();
+    m_lines = m_view.blockCount() + m_pendingBreaks;
 
     if (following) {
         bar->setValue(bar->maximum());
@@ -115,11 +122,25 @@ void EventLog::showPendingLines() {
     QMetaObject::invokeMethod(
         view, [view] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
         Qt::QueuedConnection);
+
+    if (!m_pending.empty())
+        m_tick->start(0); // the rest once the waiting work is done
+}
+
+QString EventLog::takePendingLines() {
+    QString lines;
+    for (int taken = 0; taken < kLinesPerInsertion && !m_pending.empty(); ++taken) {
+        lines.append(m_pending.front().text);
+        m_pendingBreaks -= m_pending.front().breaks;
+        m_pending.pop_front();
+    }
+    return lines;
 }
 
 void EventLog::clearView() {
     m_tick->stop();
     m_pending.clear();
+    m_pendingBreaks = 0;
     m_emptyFirst = false;
     m_view.clear();
     m_lines = m_view.blockCount();

@@ -43,6 +43,7 @@ void CTavrelDlg::initialise() {
 
     m_runFiles = RunFiles(m_executableDir, m_settings.repeaterAddress, m_clock());
     m_runFiles.createRunFiles(); // silent when the file cannot be created
+    m_eventLog.setWorkWaiting([&hub = m_services.hub] { return hub.hasWaiting(); });
     m_eventLog.appendEvent(versionBanner());
 
     // Registered before the link starts, so its first status line is not dropped.
