@@ -62,7 +62,9 @@ SequenceCheck::SequenceCheck(std::uint64_t first, std::uint64_t step, std::uint6
     : m_first(first), m_step(step), m_count(count), m_next(first), m_got(count, false) {}
 
 void SequenceCheck::see(std::uint64_t sequence) {
-    ++m_seen;
+    if (m_seen++ > 0 && sequence < m_highest)
+        ++m_backwards;
+    m_highest = std::max(m_highest, sequence);
     if (sequence == m_next) {
         ++m_inPlace;
         m_next += m_step;
@@ -85,8 +87,8 @@ std::string SequenceCheck::summary() const {
     if (complete())
         return "all " + std::to_string(m_count) + " once, in order";
     return std::to_string(m_distinct) + " of " + std::to_string(m_count) + ": " + std::to_string(lost()) +
-           " lost, " + std::to_string(duplicates()) + " twice, " + std::to_string(outOfPlace()) +
-           " out of place, " + std::to_string(m_foreign) + " unexpected";
+           " lost, " + std::to_string(duplicates()) + " twice, " + std::to_string(outOfOrder()) +
+           " out of order, " + std::to_string(m_foreign) + " unexpected";
 }
 
 SequenceCheck checkRunLog(const std::string& path, std::uint64_t count) {

@@ -47,9 +47,9 @@ public:
     std::uint64_t seen() const { return m_seen; }
     std::uint64_t lost() const { return m_count - m_distinct; }
     std::uint64_t duplicates() const { return m_seen - m_distinct - m_foreign; }
-    // Numbers that did not arrive where the order puts them.
-    std::uint64_t outOfPlace() const { return m_seen - m_inPlace; }
-    // "all 100000 in order" or "99000 of 100000: 1000 lost, 0 twice, 1000 out of place".
+    // Numbers that arrived after a higher one (a gap left by lost numbers is not counted here).
+    std::uint64_t outOfOrder() const { return m_backwards; }
+    // "all 100000 once, in order" or "99000 of 100000: 1000 lost, 0 twice, 0 out of order, 0 unexpected".
     std::string summary() const;
 
 private:
@@ -62,6 +62,8 @@ private:
     std::uint64_t m_distinct = 0;
     std::uint64_t m_inPlace = 0;
     std::uint64_t m_foreign = 0;
+    std::uint64_t m_backwards = 0;
+    std::uint64_t m_highest = 0;
 };
 
 // Numbered lines 1..count in the tool's run log ("... >> SEQ ...").
