@@ -62,7 +62,8 @@ SequenceCheck::SequenceCheck(std::uint64_t first, std::uint64_t step, std::uint6
     : m_first(first), m_step(step), m_count(count), m_next(first), m_got(count, false) {}
 
 void SequenceCheck::see(std::uint64_t sequence) {
-    if (m_seen++ > 0 && sequence < m_highest)
+    ++m_seen;
+    if (sequence < m_highest)
         ++m_backwards;
     m_highest = std::max(m_highest, sequence);
     if (sequence == m_next) {

@@ -53,19 +53,16 @@ void EventLog::appendEvent(std::string_view text) {
     if (m_lines > kMaxViewLines) {
         m_emptyFirst = true; // emptied whole, never trimmed
         m_pending.clear();
-        m_pendingBreaks = 0;
         m_lines = 1;
     }
 
     const std::string line = formatStampedLine(m_clock(), text);
-    PendingLine pending{QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())),
-                        textBlockBreaks(line) + 1};
+    QString pending = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
     // The line ends in a block break of its own, so that a "\r" at its end does not pair up with the break
     // into one, just as when the line and its "\n" are inserted one after the other.
-    pending.text.append(QChar::ParagraphSeparator);
-    m_lines += pending.breaks;
-    m_pendingBreaks += pending.breaks;
+    pending.append(QChar::ParagraphSeparator);
     m_pending.push_back(std::move(pending));
+    m_lines += textBlockBreaks(line) + 1;
 
     m_files.appendRunLog(line); // silent when the file cannot be opened; written now, whatever the view does
 
@@ -105,7 +102,8 @@ void EventLog::showPendingLines() {
             m_view.insertPlainText(takePendingLines());
         } while (!m_pending.empty() && !m_workWaiting());
     }
-    m_lines = m_view.blockCount() + m_pendingBreaks;
+    if (m_pending.empty())
+        m_lines = m_view.blockCount(); // the count kept line by line, confirmed by the view
 
     if (following) {
         bar->setValue(bar->maximum());
@@ -130,8 +128,7 @@ void EventLog::showPendingLines() {
 QString EventLog::takePendingLines() {
     QString lines;
     for (int taken = 0; taken < kLinesPerInsertion && !m_pending.empty(); ++taken) {
-        lines.append(m_pending.front().text);
-        m_pendingBreaks -= m_pending.front().breaks;
+        lines.append(m_pending.front());
         m_pending.pop_front();
     }
     return lines;
@@ -140,7 +137,6 @@ QString EventLog::takePendingLines() {
 void EventLog::clearView() {
     m_tick->stop();
     m_pending.clear();
-    m_pendingBreaks = 0;
     m_emptyFirst = false;
     m_view.clear();
     m_lines = m_view.blockCount();

@@ -57,18 +57,13 @@ private:
     QPlainTextEdit& m_view;
     const RunFiles& m_files;
     StampClock m_clock;
-    QTimer* m_tick = nullptr;  // owned by the view
-    struct PendingLine {
-        QString text; // with its block break
-        int breaks;   // the block breaks it makes in the view, its own included
-    };
+    QTimer* m_tick = nullptr; // owned by the view
     // Takes up to kLinesPerInsertion of the pending lines, joined.
     QString takePendingLines();
 
-    std::deque<PendingLine> m_pending; // lines not yet in the view
-    int m_pendingBreaks = 0;           // their block breaks together
-    bool m_emptyFirst = false; // the line rule struck since the last tick
-    int m_lines = 1;           // the view's line count once the pending lines are in
+    std::deque<QString> m_pending; // lines not yet in the view, each with its block break
+    bool m_emptyFirst = false;     // the line rule struck since the last tick
+    int m_lines = 1;               // the view's line count once the pending lines are in
     MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
     WorkWaiting m_workWaiting = [] { return false; };
     std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view
