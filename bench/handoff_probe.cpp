@@ -10,8 +10,8 @@
 #include <QMetaObject>
 #include <QObject>
 
-#include "app/notification.h"
 #include "bench/proc_stats.h"
+#include "handoff/notification.h"
 
 namespace tavrel::bench {
 namespace {
@@ -61,7 +61,7 @@ int runHandoffProbe(int argc, char** argv) {
     const std::int64_t startNs = monotonicNs();
     std::jthread worker([&hub, count] {
         for (long i = 0; i < count; ++i)
-            if (!hub.notify(NotifyRepeaterLog, Payload(kPayloadBytes, 'x'), static_cast<int>(kPayloadBytes)))
+            if (!hub.notify(NotifyRepeaterLog, Payload(kPayloadBytes, 'x')))
                 return; // the window has gone
     });
     QApplication::exec();

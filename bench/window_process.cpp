@@ -14,12 +14,9 @@
 #include <unistd.h>
 
 #include "bench/proc_stats.h"
-#include "monitor/monitor_ids.h"
-#include "monitor/run_main_window.h"
-#include "monitor/tavrel_dlg.h"
-#include "omlink/om_link.h"
-#include "receivers/air_log_receiver.h"
-#include "receivers/log_receiver.h"
+#include "session/repeater_session.h"
+#include "ui/monitor_ids.h"
+#include "ui/tavrel_dlg.h"
 
 namespace tavrel::bench {
 namespace {
@@ -72,27 +69,24 @@ void reply(const std::string& text) {
     [[maybe_unused]] const ssize_t written = ::write(STDOUT_FILENO, line.data(), line.size());
 }
 
-// The real window; only tells the bench when a connection has been handled, and turns the air log on once.
-class BenchWindow : public CTavrelDlg {
+// Beside the real window: tells the bench when a connection has been handled, and turns the air log on once.
+class ConnectionReporter : public SessionListener {
 public:
-    BenchWindow(MonitorServices services, const WindowOptions& options)
-        : CTavrelDlg(std::move(services), options.settings, options.executableDir),
-          m_airLogOn(options.airLogOn) {}
+    ConnectionReporter(CTavrelDlg& window, bool airLogOn) : m_window(window), m_airLogOn(airLogOn) {}
 
-    void handleNotification(Notification notification) override {
-        const NotifyKind kind = notification.kind;
-        CTavrelDlg::handleNotification(std::move(notification));
-        if (kind != NotifyOmConnected)
+    void onConnectionChanged(bool connected) override {
+        if (!connected)
             return;
         reply("connected " + std::to_string(monotonicNs()));
         if (m_airLogOn && !m_airLogShown) {
             m_airLogShown = true;
-            onMenuCommand(command::kAirLogOn);
+            m_window.onMenuCommand(command::kAirLogOn);
             reply("air-log-on");
         }
     }
 
 private:
+    CTavrelDlg& m_window;
     const bool m_airLogOn;
     bool m_airLogShown = false;
 };
@@ -142,26 +136,23 @@ int runWindowProcess(int argc, char** argv) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
 
-    // As runMainWindow() builds them.
-    NotificationHub& hub = notificationHub();
-    OmLink omLink(hub);
-    LogReceiver logReceiver(hub, omLink);
-    AirLogReceiver airLogReceiver(hub);
-
-    // The link is started once the bench window is whole, so that no notification can reach it half-built.
+    // As runMainWindow() builds them. The link is started once the reporter listens too.
     std::string linkAddress;
-    MonitorServices services{hub, omLink, logReceiver, airLogReceiver};
-    services.startLink = [&linkAddress](std::string_view address) {
+    SessionOptions sessionOptions;
+    sessionOptions.startLink = [&linkAddress](std::string_view address) {
         linkAddress = address;
         return 0;
     };
+    RepeaterSession session(options->settings, options->executableDir + "/log", std::move(sessionOptions));
     int exitCode = 0;
     {
-        BenchWindow window(std::move(services), *options);
-        reply("runlog " + window.runFiles().runLogPath());
-        reply("downlink " + window.runFiles().downlinkDataPath());
-        reply("uplink " + window.runFiles().uplinkDataPath());
-        if (const int started = omLink.startOmLink(linkAddress); started != 0) {
+        CTavrelDlg window(session);
+        ConnectionReporter reporter(window, options->airLogOn);
+        session.addListener(reporter);
+        reply("runlog " + session.runFiles().runLogPath());
+        reply("downlink " + session.runFiles().downlinkDataPath());
+        reply("uplink " + session.runFiles().uplinkDataPath());
+        if (const int started = session.link().startOmLink(linkAddress); started != 0) {
             reply("error: the O&M link did not start: " + std::to_string(started));
             exitCode = 1;
         } else {
@@ -169,11 +160,9 @@ int runWindowProcess(int argc, char** argv) {
             QTimer::singleShot(options->maxSeconds * 1000, &window, [&window] { window.close(); });
             window.exec();
         }
+        session.removeListener(reporter);
     }
-
-    MonitorServices tasks{hub, omLink, logReceiver, airLogReceiver};
-    stopMonitorTasks(tasks); // as runMainWindow() ends
-    return exitCode;
+    return exitCode; // the session stops and joins its tasks as runMainWindow()'s does
 }
 
 } // namespace tavrel::bench

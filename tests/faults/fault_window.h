@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/monitor/window_fixture.h"
+#include "tests/ui/window_fixture.h"
 
 namespace tavrel::test {
 
@@ -37,23 +37,13 @@ inline long long millisecondsSince(std::chrono::steady_clock::time_point start) 
 
 class FaultWindowTest : public MonitorWindowTest {
 protected:
-    // The window on the given settings, its link started by the starter (empty: the real OmLink).
-    CTavrelDlg& openAt(MonitorSettings at, LinkStarter starter = noLink) {
-        settings = std::move(at);
-        MonitorServices services{hub, link, logReceiver, airLogReceiver};
-        services.startLink = std::move(starter);
-        services.messageBoxes = &boxes;
-        services.clock = [this] { return now; };
-        window = std::make_unique<CTavrelDlg>(services, settings, exeDir.path());
-        return *window;
-    }
-
     // A window without a link whose receivers run, as after the first connection.
     void openReceiving(int n) {
         openAt(faultSettings(n));
-        window->onOmConnected();
-        ASSERT_TRUE(waitUntil([&] { return logReceiver.running() && airLogReceiver.running(); }))
-            << viewText(*window);
+        deliver(window->session(), NotifyOmConnected);
+        ASSERT_TRUE(waitUntil([&] {
+            return session->logReceiver().running() && session->airLogReceiver().running();
+        })) << viewText(*window);
     }
 
     // "YYYYMMDD hhmmss>> text" with the fixture's fixed clock.

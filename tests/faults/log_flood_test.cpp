@@ -14,11 +14,11 @@
 
 #include <unistd.h>
 
-#include "monitor/air_log_dlg.h"
-#include "receivers/udp_receive_task.h"
+#include "receivers/udp_receiver.h"
 #include "tests/faults/fault_window.h"
 #include "tests/faults/udp_flood.h"
 #include "tests/receivers/udp_test_util.h"
+#include "ui/air_log_dlg.h"
 
 namespace tavrel::test {
 namespace {
@@ -80,9 +80,9 @@ protected:
             const std::string text = lines[i].substr(std::min(prefix.size(), lines[i].size()));
             std::string expected(text.size(), '\0');
             fillLogText(text.size(), expected.data());
-            EXPECT_TRUE(!text.empty() && text.size() <= LogReceiver::kSlotSize && text == expected)
-                << "not a whole datagram of 1.." << LogReceiver::kSlotSize << " bytes: " << text.substr(0, 40)
-                << "... (" << text.size() << " bytes)";
+            EXPECT_TRUE(!text.empty() && text.size() <= kRepeaterLogProfile.slotSize && text == expected)
+                << "not a whole datagram of 1.." << kRepeaterLogProfile.slotSize
+                << " bytes: " << text.substr(0, 40) << "... (" << text.size() << " bytes)";
             EXPECT_TRUE(sizes.insert(text.size()).second) << "size " << text.size() << " twice";
         }
         return sizes.size();
@@ -93,7 +93,7 @@ TEST_F(LogFlood, EverySizeOnBothPortsNeitherCrashesNorStallsTheWindow) {
     ASSERT_NO_FATAL_FAILURE(openReceiving(20));
     const auto logPort = static_cast<std::uint16_t>(settings.monitorRxPort);
     const auto airPort = static_cast<std::uint16_t>(settings.airLogRxPort);
-    const std::size_t buffer = grantedReceiveBuffer(UdpReceiveTask::kReceiveBufferBytes);
+    const std::size_t buffer = grantedReceiveBuffer(UdpReceiver::kReceiveBufferBytes);
     const long residentBefore = residentBytes();
     const std::size_t viewLinesBefore = splitLines(viewText(*window)).size();
     const std::size_t fileLinesBefore = splitLines(runLog()).size();
@@ -156,19 +156,20 @@ TEST_F(LogFlood, EverySizeOnBothPortsNeitherCrashesNorStallsTheWindow) {
     const std::vector<std::string> fileLines = splitLines(runLog());
     ASSERT_GE(viewLines.size(), viewLinesBefore);
     ASSERT_GE(fileLines.size(), fileLinesBefore);
-    EXPECT_EQ(floodSizes(viewLines, viewLinesBefore, normal), LogReceiver::kSlotSize) << "in the view";
-    EXPECT_EQ(floodSizes(fileLines, fileLinesBefore, normal), LogReceiver::kSlotSize) << "in the run log";
+    EXPECT_EQ(floodSizes(viewLines, viewLinesBefore, normal), kRepeaterLogProfile.slotSize) << "in the view";
+    EXPECT_EQ(floodSizes(fileLines, fileLinesBefore, normal), kRepeaterLogProfile.slotSize)
+        << "in the run log";
 
     // Air records of 1..64 bytes are listed and filed once each, all downlink; larger ones are discarded.
-    EXPECT_EQ(window->airLogDlg()->downlinkList()->count(), static_cast<int>(AirLogReceiver::kSlotSize));
+    EXPECT_EQ(window->airLogDlg()->downlinkList()->count(), static_cast<int>(kAirLogProfile.slotSize));
     EXPECT_EQ(window->airLogDlg()->uplinkList()->count(), 0);
     std::set<std::size_t> airSizes;
-    for (const std::string& line : splitLines(readFile(window->runFiles().downlinkDataPath())))
+    for (const std::string& line : splitLines(readFile(window->session().runFiles().downlinkDataPath())))
         EXPECT_TRUE(airSizes.insert(airLineSize(line)).second) << line;
-    EXPECT_EQ(airSizes.size(), AirLogReceiver::kSlotSize);
+    EXPECT_EQ(airSizes.size(), kAirLogProfile.slotSize);
     EXPECT_EQ(airSizes.empty() ? 0 : *airSizes.begin(), 1u);
-    EXPECT_EQ(airSizes.empty() ? 0 : *airSizes.rbegin(), AirLogReceiver::kSlotSize);
-    EXPECT_FALSE(std::filesystem::exists(window->runFiles().uplinkDataPath()));
+    EXPECT_EQ(airSizes.empty() ? 0 : *airSizes.rbegin(), kAirLogProfile.slotSize);
+    EXPECT_FALSE(std::filesystem::exists(window->session().runFiles().uplinkDataPath()));
 
     const long growth = residentBytes() - residentBefore;
     RecordProperty("resident_growth_kib", static_cast<int>(growth / 1024));

@@ -11,10 +11,10 @@
 #include <unistd.h>
 
 #include "emulator/repeater_emulator.h"
-#include "monitor/monitor_ids.h"
 #include "tests/faults/fault_window.h"
 #include "tests/faults/net_namespaces.h"
 #include "tests/support/test_window.h"
+#include "ui/monitor_ids.h"
 
 namespace tavrel::test {
 namespace {
@@ -71,7 +71,8 @@ protected:
     }
 
     void TearDown() override {
-        window.reset(); // off the hub before the repeater and the tasks go
+        window.reset();
+        session.reset(); // off the hub and its tasks joined before the repeater goes
         if (idleLink)
             idleLink->stopOmLink();
         idleLink.reset();
@@ -133,7 +134,7 @@ TEST_F(PowerCut, AVanishedRepeaterIsReportedLostWithin30SecondsAndReconnectedWhe
     idleLink = std::make_unique<OmLink>(idleHub);
     ASSERT_EQ(idleLink->startOmLink(kIdleRepeaterAddress), 0);
 
-    ASSERT_TRUE(waitUntil([&] { return window->connectedFlag(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return window->session().connected(); }, 10000));
     ASSERT_TRUE(waitUntil([&] { return idleWindow->count(NotifyOmConnected) == 1; }, 10000));
     const std::string setLogDestination = "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:" + std::string(kMonitorAddress) +
                                           "," + std::to_string(settings.monitorRxPort);
@@ -142,7 +143,7 @@ TEST_F(PowerCut, AVanishedRepeaterIsReportedLostWithin30SecondsAndReconnectedWhe
     // The power cut: every packet to and from the repeaters is lost, and nothing closes the connections.
     const auto cutAt = Clock::now();
     ASSERT_TRUE(setRepeaterEnd("down").ok());
-    const bool windowNoticed = waitUntil([&] { return !window->connectedFlag(); },
+    const bool windowNoticed = waitUntil([&] { return !window->session().connected(); },
                                          static_cast<int>(std::chrono::milliseconds(kLossWait).count()));
     const auto windowLoss = Clock::now() - cutAt;
     const bool idleNoticed = waitUntil(
@@ -170,7 +171,7 @@ TEST_F(PowerCut, AVanishedRepeaterIsReportedLostWithin30SecondsAndReconnectedWhe
     // Power back: both links connect again by themselves, and the window's log receiver still works.
     const auto backAt = Clock::now();
     ASSERT_TRUE(setRepeaterEnd("up").ok());
-    ASSERT_TRUE(waitUntil([&] { return window->connectedFlag(); },
+    ASSERT_TRUE(waitUntil([&] { return window->session().connected(); },
                           static_cast<int>(std::chrono::milliseconds(kReconnectWait).count())));
     RecordProperty("window_reconnected_ms", static_cast<int>(millisecondsSince(backAt)));
     ASSERT_TRUE(waitUntil([&] { return idleWindow->count(NotifyOmConnected) == 2; },
@@ -183,7 +184,7 @@ TEST_F(PowerCut, AVanishedRepeaterIsReportedLostWithin30SecondsAndReconnectedWhe
     EXPECT_EQ(occurrences(view, ">> Repeter connected\n"), 2u);
     EXPECT_EQ(idleWindow->count(NotifyOmDisconnected), 1u);
 
-    window->onTimer(timer::kLogDestination);
+    window->session().onTimer(timer::kLogDestination);
     ASSERT_TRUE(waitUntil([&] { return repeater->logDestination().has_value(); }));
     ASSERT_TRUE(repeater->sendLog("CHCU: back from the power cut"));
     EXPECT_TRUE(waitUntil(

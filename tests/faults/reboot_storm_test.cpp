@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "emulator/repeater_emulator.h"
-#include "monitor/monitor_ids.h"
 #include "tests/faults/fault_window.h"
+#include "ui/monitor_ids.h"
 
 namespace tavrel::test {
 namespace {
@@ -30,7 +30,8 @@ struct ConnectionRecord {
 class RebootStorm : public FaultWindowTest {
 protected:
     void TearDown() override {
-        window.reset(); // off the hub before the repeater and the tasks go
+        window.reset();
+        session.reset(); // off the hub and its tasks joined before the repeater goes
         if (repeater)
             repeater->stop();
     }
@@ -73,7 +74,7 @@ private:
 TEST_F(RebootStorm, HundredRebootsGiveHundredDisconnectionsAndReconnectionsAndOneReceiverStart) {
     startRepeater();
     openAt(faultSettings(kAddress), LinkStarter{});
-    ASSERT_TRUE(waitUntil([&] { return window->connectedFlag(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return window->session().connected(); }, 10000));
     const std::string setLogDestination = "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:" + settings.localAddress + "," +
                                           std::to_string(settings.monitorRxPort);
     ASSERT_TRUE(repeater->waitForCommand(setLogDestination, 5s));
@@ -91,8 +92,9 @@ TEST_F(RebootStorm, HundredRebootsGiveHundredDisconnectionsAndReconnectionsAndOn
         repeater->reboot();
         ASSERT_TRUE(waitUntil(
             [&] {
-                return window->connectedFlag() && occurrences(viewText(*window), ">> Repeter connected\n") ==
-                                                      static_cast<std::size_t>(reboot);
+                return window->session().connected() &&
+                       occurrences(viewText(*window), ">> Repeter connected\n") ==
+                           static_cast<std::size_t>(reboot);
             },
             10000))
             << "reboot " << reboot << " was not followed by a reconnection";
@@ -114,9 +116,9 @@ TEST_F(RebootStorm, HundredRebootsGiveHundredDisconnectionsAndReconnectionsAndOn
     EXPECT_EQ(repeater->connectionCount(), kReboots + 1);
 
     // The receivers were started once and kept running: no second bind, no quit.
-    EXPECT_TRUE(window->receiversStarted());
-    EXPECT_TRUE(logReceiver.running());
-    EXPECT_TRUE(airLogReceiver.running());
+    EXPECT_TRUE(window->session().receiversStarted());
+    EXPECT_TRUE(session->logReceiver().running());
+    EXPECT_TRUE(session->airLogReceiver().running());
     EXPECT_EQ(log.find("Fail to bind"), std::string::npos);
     EXPECT_EQ(log.find("receiving task quit"), std::string::npos);
 
@@ -145,14 +147,14 @@ TEST_F(RebootStorm, HundredRebootsGiveHundredDisconnectionsAndReconnectionsAndOn
     EXPECT_GE(setLogDestinations, 1);
 
     // The receiver still works: the repeat timer announces it, and the repeater's next line is shown.
-    EXPECT_TRUE(window->timerActive(timer::kLogDestination));
-    window->onTimer(timer::kLogDestination);
+    EXPECT_TRUE(window->session().timerActive(timer::kLogDestination));
+    window->session().onTimer(timer::kLogDestination);
     ASSERT_TRUE(waitUntil([&] { return repeater->logDestination().has_value(); }));
     ASSERT_TRUE(repeater->sendLog("CHCU: alive after a hundred reboots"));
     ASSERT_TRUE(waitUntil([&] {
         return viewText(*window).find(">> CHCU: alive after a hundred reboots\n") != std::string::npos;
     }));
-    EXPECT_FALSE(window->timerActive(timer::kLogDestination));
+    EXPECT_FALSE(window->session().timerActive(timer::kLogDestination));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "receivers/air_log_record.h"
+#include "protocol/air_log_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto lines = tavrel::describeAirLogRecord(std::span<const std::uint8_t>(data, size));

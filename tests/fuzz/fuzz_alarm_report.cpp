@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "omlink/alarm_report.h"
+#include "protocol/alarm_report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view chunk(reinterpret_cast<const char*>(data), size);

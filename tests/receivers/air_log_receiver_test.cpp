@@ -1,5 +1,5 @@
 // The air-log receiver on loopback: exact copies up to 64 bytes, discards, failure and quit texts.
-#include "receivers/air_log_receiver.h"
+#include "receivers/udp_receiver.h"
 
 #include <cerrno>
 #include <string>
@@ -23,8 +23,7 @@ std::string pattern(std::size_t size) {
 class AirLogReceiverTest : public ::testing::Test {
 protected:
     bool startBound(const std::string& address, int port) {
-        return m_receiver.startAirLogReceiver(address, port) == 0 &&
-               test::waitUntil([&] { return m_receiver.running(); });
+        return m_receiver.start(address, port) == 0 && test::waitUntil([&] { return m_receiver.running(); });
     }
 
     std::vector<test::Received> records() const {
@@ -39,7 +38,7 @@ protected:
 
     NotificationHub m_hub;
     test::TestWindow m_window{m_hub};
-    AirLogReceiver m_receiver{m_hub};
+    UdpReceiver m_receiver{m_hub, kAirLogProfile};
 };
 
 TEST_F(AirLogReceiverTest, RecordsUpToSixtyFourBytesPassExactly) {
@@ -56,17 +55,17 @@ TEST_F(AirLogReceiverTest, RecordsUpToSixtyFourBytesPassExactly) {
     const auto received = records();
     ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].bytes, full);
-    EXPECT_EQ(received[0].length, 44);
+    EXPECT_EQ(received[0].bytes.size(), 44u);
     EXPECT_EQ(received[1].bytes, longest);
-    EXPECT_EQ(received[1].length, 64);
+    EXPECT_EQ(received[1].bytes.size(), 64u);
     EXPECT_EQ(received[2].bytes, header);
-    EXPECT_EQ(received[2].length, 6);
+    EXPECT_EQ(received[2].bytes.size(), 6u);
 }
 
 TEST_F(AirLogReceiverTest, BindFailureUsesTheAirLogText) {
     if (test::nonLocalBindAllowed())
         GTEST_SKIP() << "this machine binds to addresses it does not have";
-    ASSERT_EQ(m_receiver.startAirLogReceiver("192.0.2.1", 46202), 0);
+    ASSERT_EQ(m_receiver.start("192.0.2.1", 46202), 0);
     ASSERT_TRUE(m_window.waitForCount(NotifyStatusText, 1));
     m_receiver.join();
     EXPECT_FALSE(m_receiver.running());
@@ -77,11 +76,11 @@ TEST_F(AirLogReceiverTest, BindFailureUsesTheAirLogText) {
 TEST_F(AirLogReceiverTest, SocketCreationFailureUsesTheAirLogText) {
     // One ordinary run first: a sanitizer build checks the task thread's type once, with a descriptor.
     ASSERT_TRUE(startBound("127.0.5.41", 46203));
-    m_receiver.stopAirLogReceiver();
+    m_receiver.stop();
     m_receiver.join();
     {
         test::DescriptorLimit noMoreDescriptors;
-        ASSERT_EQ(m_receiver.startAirLogReceiver("127.0.5.41", 46203), 0);
+        ASSERT_EQ(m_receiver.start("127.0.5.41", 46203), 0);
         ASSERT_TRUE(m_window.waitForCount(NotifyStatusText, 2));
         m_receiver.join();
     }
@@ -92,14 +91,14 @@ TEST_F(AirLogReceiverTest, SocketCreationFailureUsesTheAirLogText) {
 }
 
 TEST_F(AirLogReceiverTest, SecondStartRefusedAndStopPostsQuit) {
-    ASSERT_EQ(m_receiver.startAirLogReceiver("127.0.5.42", 46204), 0);
-    EXPECT_EQ(m_receiver.startAirLogReceiver("127.0.5.42", 46204), 1);
+    ASSERT_EQ(m_receiver.start("127.0.5.42", 46204), 0);
+    EXPECT_EQ(m_receiver.start("127.0.5.42", 46204), 1);
     ASSERT_TRUE(test::waitUntil([&] { return m_receiver.running(); }));
-    EXPECT_EQ(m_receiver.startAirLogReceiver("127.0.5.43", 46205), 1);
+    EXPECT_EQ(m_receiver.start("127.0.5.43", 46205), 1);
     EXPECT_EQ(m_receiver.address(), "127.0.5.42");
     EXPECT_EQ(m_receiver.port(), 46204);
 
-    m_receiver.stopAirLogReceiver();
+    m_receiver.stop();
     m_receiver.join();
     EXPECT_FALSE(m_receiver.running());
     EXPECT_EQ(statusTexts(), std::vector<std::string>{"AIRLOG receiving task quit"});

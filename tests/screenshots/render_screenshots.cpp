@@ -12,17 +12,14 @@
 #include <QPixmap>
 #include <QThread>
 
-#include "app/message_boxes.h"
-#include "app/notification.h"
-#include "app/setup_dlg.h"
 #include "emulator/repeater_emulator.h"
-#include "monitor/air_log_dlg.h"
-#include "monitor/monitor_ids.h"
-#include "monitor/tavrel_dlg.h"
-#include "omlink/om_link.h"
-#include "receivers/air_log_receiver.h"
-#include "receivers/log_receiver.h"
+#include "handoff/notification.h"
 #include "resources/resource_paths.h"
+#include "ui/air_log_dlg.h"
+#include "ui/message_boxes.h"
+#include "ui/monitor_ids.h"
+#include "ui/setup_dlg.h"
+#include "ui/tavrel_dlg.h"
 
 namespace {
 
@@ -86,37 +83,27 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    tavrel::NotificationHub hub;
-    tavrel::OmLink link(hub);
-    tavrel::LogReceiver logReceiver(hub, link);
-    tavrel::AirLogReceiver airLogReceiver(hub);
     tavrel::MonitorSettings settings{"127.0.9.1", 44320, 45320, "127.0.9.2"};
     {
-        tavrel::MonitorServices services{hub, link, logReceiver, airLogReceiver};
-        services.messageBoxes = &boxes;
-        tavrel::CTavrelDlg window(services, settings, runDir.string());
+        tavrel::RepeaterSession session(settings, (runDir / "log").string());
+        tavrel::CTavrelDlg window(session, &boxes);
         window.show();
-        if (!processUntil([&] { return window.connectedFlag(); }, 10s)) {
+        if (!processUntil([&] { return window.session().connected(); }, 10s)) {
             std::fprintf(stderr, "the main window did not connect to the emulated repeater\n");
             return 1;
         }
-        window.onTimer(tavrel::timer::kAlarmQuery);
-        processUntil([&] { return window.alarmBits() != 0; }, 5s);
+        window.session().onTimer(tavrel::timer::kAlarmQuery);
+        processUntil([&] { return window.session().lamps().alarmBits() != 0; }, 5s);
         window.onMenuCommand(tavrel::command::kVersionInfo);
-        settle(2500ms);                            // a few of the repeater's status lines
-        window.onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
+        settle(2500ms);                                      // a few of the repeater's status lines
+        window.session().onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
         ok &= save(window, outDir / "main-window.png");
 
         window.onMenuCommand(tavrel::command::kAirLogOn);
         settle(1500ms);
         window.airLogDlg()->showNewEntries();
         ok &= save(*window.airLogDlg(), outDir / "air-log-window.png");
-
-        hub.unregisterWindow();
     }
-    link.stopOmLink();
-    logReceiver.stopLogReceiver();
-    airLogReceiver.stopAirLogReceiver();
     repeater.stop();
     return ok ? 0 : 1;
 }

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "app/message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace tavrel::test {
 

@@ -9,14 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "app/notification.h"
+#include "handoff/notification.h"
 
 namespace tavrel::test {
 
 struct Received {
     NotifyKind kind;
     std::string bytes; // the whole payload, terminator included
-    int length;
 };
 
 class TestWindow : public NotificationWindow {
@@ -80,8 +79,7 @@ public:
     // NotificationWindow
     void handleNotification(Notification notification) override {
         Received record{notification.kind,
-                        std::string(notification.payload.begin(), notification.payload.end()),
-                        notification.length};
+                        std::string(notification.payload.begin(), notification.payload.end())};
         std::function<void(const Received&)> hook;
         {
             std::lock_guard lock(m_mutex);

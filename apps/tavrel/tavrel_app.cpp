@@ -1,0 +1,47 @@
+// Start-up in order: instance slot, executable and log directories, setup dialog, main window.
+#include "apps/tavrel/tavrel_app.h"
+
+#include "platform/executable_dir.h"
+#include "ui/message_boxes.h"
+
+namespace tavrel {
+
+CTavrelApp::CTavrelApp(std::string lockPrefix, SetupDlgServices services)
+    : m_lockPrefix(std::move(lockPrefix)), m_services(std::move(services)) {}
+
+std::optional<int> CTavrelApp::instanceSlot() const {
+    if (!m_slot)
+        return std::nullopt;
+    return m_slot->slot;
+}
+
+MessageBoxes& CTavrelApp::messageBoxes() const {
+    return m_services.messageBoxes ? *m_services.messageBoxes : systemMessageBoxes();
+}
+
+int CTavrelApp::run() {
+    m_slot = claimInstanceSlot(m_lockPrefix);
+    if (!m_slot) {
+        messageBoxes().inform(nullptr, QString::fromLatin1(kTooManyInstancesMessage));
+        return kExitTooManyInstances;
+    }
+
+    m_executableDir = executableDirectory();
+    // Without a known directory there is nowhere sensible for "log"; the run files then fail to open.
+    if (!m_executableDir.empty())
+        m_logDirectory = prepareLogDirectory(m_executableDir);
+
+    MonitorSettings settings;
+    {
+        CSetupDlg setup(m_slot->slot, m_services);
+        if (setup.exec() != QDialog::Accepted)
+            return kExitSuccess;
+        settings = setup.settings();
+    }
+
+    if (!runMainWindow)
+        return kExitSuccess;
+    return runMainWindow(settings, m_logDirectory);
+}
+
+} // namespace tavrel

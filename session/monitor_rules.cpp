@@ -1,0 +1,78 @@
+// The monitoring rules, in the order the repeater and the operator see their effects.
+#include "session/monitor_rules.h"
+
+#include "protocol/alarm_report.h"
+#include "session/session_timers.h"
+
+namespace tavrel {
+
+void MonitorRules::onConnected() {
+    m_actions.reportEvent(kRepeaterConnected);
+    m_connected = true;
+    m_actions.sendHeartbeat();
+    m_actions.startTimer(timer::kHeartbeat);
+    if (!m_receiversStarted) {
+        m_receiversStarted = true;
+        m_actions.startReceivers();
+    }
+    m_actions.startTimer(timer::kLogDestination);
+    m_lamps.onConnected(); // AlarmBits 0, lamps Normal, BlinkPhase 1
+    lampsMayHaveChanged();
+    m_actions.startTimer(timer::kAlarmQuery);
+    m_actions.startTimer(timer::kLampPaint);
+    m_actions.reportConnection(true);
+}
+
+void MonitorRules::onDisconnected() {
+    m_actions.reportEvent(kRepeaterDisconnected);
+    m_connected = false;
+    for (int id = timer::kFirst; id < timer::kFirst + timer::kCount; ++id)
+        m_actions.stopTimer(id);
+    m_lamps.onDisconnected();
+    lampsMayHaveChanged();
+    m_actions.reportConnection(false);
+}
+
+void MonitorRules::onOmData(std::string_view chunk) {
+    if (const auto bits = parseAlarmReport(chunk)) {
+        m_lamps.applyReport(*bits);
+        lampsMayHaveChanged();
+    }
+}
+
+void MonitorRules::onRepeaterLog() {
+    m_actions.stopTimer(timer::kLogDestination);
+}
+
+void MonitorRules::onTimer(int id) {
+    switch (id) {
+    case timer::kHeartbeat:
+        if (m_connected)
+            m_actions.sendHeartbeat();
+        else
+            m_actions.stopTimer(timer::kHeartbeat);
+        break;
+    case timer::kLogDestination:
+        m_actions.sendLogDestination();
+        break;
+    case timer::kAlarmQuery:
+        if (m_autoPolling)
+            m_actions.sendAlarmQuery();
+        break;
+    case timer::kLampPaint:
+        m_lamps.paintTick(m_autoPolling);
+        lampsMayHaveChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void MonitorRules::lampsMayHaveChanged() {
+    if (m_lamps.icons() == m_reportedIcons)
+        return;
+    m_reportedIcons = m_lamps.icons();
+    m_actions.reportLamps();
+}
+
+} // namespace tavrel

@@ -1,0 +1,68 @@
+// What one repeater's monitoring does on each event: plain rules, apart from the threads, sockets and timers
+// that carry them, so that every front end (the window, a headless collector) runs the same rules.
+#pragma once
+
+#include <string_view>
+
+#include "session/alarm_lamps.h"
+#include "session/monitor_texts.h"
+
+namespace tavrel {
+
+// What the rules ask of the front end that carries them.
+class MonitorActions {
+public:
+    virtual ~MonitorActions() = default;
+    // Link-checking sends: a failed one drops the connection, so the link reconnects.
+    virtual void sendHeartbeat() = 0;
+    virtual void sendAlarmQuery() = 0;
+    // SETLOGDST with the repeater-log receiver's address and port.
+    virtual void sendLogDestination() = 0;
+    // Starts both UDP receivers; the repeater-log receiver announces itself with SETLOGDST once it started.
+    virtual void startReceivers() = 0;
+    // Starts the timer with its full period, restarting it when it runs already.
+    virtual void startTimer(int id) = 0;
+    virtual void stopTimer(int id) = 0;
+    // A line for the event log.
+    virtual void reportEvent(std::string_view text) = 0;
+    virtual void reportConnection(bool connected) = 0;
+    // A lamp's picture changed; MonitorRules::lamps() has them all.
+    virtual void reportLamps() = 0;
+};
+
+class MonitorRules {
+public:
+    explicit MonitorRules(MonitorActions& actions) : m_actions(actions) {}
+
+    // The link is up: flag, heartbeat and its timer, the receivers (first time only), the SETLOGDST repeats,
+    // lamps Normal, then the alarm query and lamp timers; the front end is told last.
+    void onConnected();
+    // The link is down: flag, every timer stopped, lamps dark; the front end is told last.
+    void onDisconnected();
+    // A chunk from the O&M channel: an alarm report in it updates the lamps; anything else is ignored.
+    void onOmData(std::string_view chunk);
+    // A repeater-log datagram arrived: the repeater has its destination, the SETLOGDST repeats stop.
+    void onRepeaterLog();
+    // What each timer does when it fires; other ids are ignored.
+    void onTimer(int id);
+    // The operator's "Auto": alarm queries are sent and alarmed lamps blink only while it is on.
+    void setAutoPolling(bool on) { m_autoPolling = on; }
+
+    bool connected() const { return m_connected; }
+    bool receiversStarted() const { return m_receiversStarted; }
+    bool autoPolling() const { return m_autoPolling; }
+    const AlarmLamps& lamps() const { return m_lamps; }
+
+private:
+    // Reports the lamps when a picture differs from the one last reported.
+    void lampsMayHaveChanged();
+
+    MonitorActions& m_actions;
+    AlarmLamps m_lamps;
+    std::array<LampIcon, kLampCount> m_reportedIcons = m_lamps.icons();
+    bool m_connected = false;        // ConnectedFlag
+    bool m_receiversStarted = false; // ReceiversStarted
+    bool m_autoPolling = true;
+};
+
+} // namespace tavrel

@@ -1,0 +1,43 @@
+// The run's three files (run log, downlink and uplink air-log data) and the stamped event-log line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "session/stamped_time.h"
+
+namespace tavrel {
+
+// "YYYYMMDD hhmmss>> text": the form of every line in the event log and the run log.
+std::string formatStampedLine(const StampedTime& time, std::string_view text);
+
+class RunFiles {
+public:
+    RunFiles() = default;
+    // The files lie in the log directory; their names follow the repeater's address and the moment the run
+    // started.
+    RunFiles(std::string_view logDirectory, std::string_view repeaterAddress, const StampedTime& startedAt);
+
+    const std::string& runLogPath() const { return m_runLog; }
+    const std::string& downlinkDataPath() const { return m_downlinkData; }
+    const std::string& uplinkDataPath() const { return m_uplinkData; }
+
+    // Creates (or truncates) the run log and writes its header. The data files appear with their first
+    // record. False when the file cannot be created; the caller stays silent about it.
+    bool createRunFiles() const;
+
+    // Each call opens the file, appends and closes it again, so nothing waits in a buffer.
+    // The run log gets the stamped line and a line end; false when the file cannot be opened.
+    bool appendRunLog(std::string_view stampedLine) const;
+    // The data file of the direction gets the line as it is (it carries its own line end).
+    bool appendDataLine(bool downlink, std::string_view fileLine) const;
+
+private:
+    std::string m_repeaterAddress;
+    StampedTime m_startedAt;
+    std::string m_runLog;
+    std::string m_downlinkData;
+    std::string m_uplinkData;
+};
+
+} // namespace tavrel

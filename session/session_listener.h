@@ -1,0 +1,24 @@
+// What a monitoring session reports to the front end that shows it.
+#pragma once
+
+#include <string_view>
+
+namespace tavrel {
+
+class RepeaterSession;
+
+// Every call comes on the session's thread, right after the session's own state has changed. Each has a
+// default that ignores it, so a front end implements only what it shows.
+class SessionListener {
+public:
+    virtual ~SessionListener() = default;
+    // A stamped event-log line ("YYYYMMDD hhmmss>> text"), already appended to the run log.
+    virtual void onEventLine(std::string_view /*stampedLine*/) {}
+    virtual void onConnectionChanged(bool /*connected*/) {}
+    // A lamp's picture changed; RepeaterSession::lamps() has them all.
+    virtual void onLampsChanged() {}
+    // An air-log record as a list line, already written to its data file.
+    virtual void onAirLogRecord(bool /*downlink*/, std::string_view /*displayLine*/) {}
+};
+
+} // namespace tavrel

@@ -1,0 +1,4 @@
+// The window, which may use the session.
+#pragma once
+
+#include "session/repeater_session.h"

@@ -1,0 +1,1 @@
+// A session source; its library links the windows.

@@ -1,0 +1,66 @@
+// The event-log view: the session's stamped lines shown at the end of the window's text view.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <string_view>
+
+#include <QString>
+
+class QPlainTextEdit;
+class QTimer;
+
+namespace tavrel {
+
+class EventLog {
+public:
+    // The view is emptied before an append once it holds more lines than this (its empty last line counted).
+    static constexpr int kMaxViewLines = 1999;
+    // A shown view lays out, scrolls and repaints for every insertion, which costs far more than filing a
+    // line, so while it is shown new lines go into it together at most this often.
+    static constexpr std::chrono::milliseconds kShowPendingPeriod{50};
+    // Lines go into the view this many at a time, so that the tick can make way for waiting work.
+    static constexpr int kLinesPerInsertion = 16;
+    using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
+    // Tells the tick that other work is waiting for the window thread (a notification whose sender is
+    // blocked until it has been handled).
+    using WorkWaiting = std::function<bool()>;
+
+    explicit EventLog(QPlainTextEdit& view);
+    EventLog(const EventLog&) = delete; // the tick calls back into this object
+    EventLog& operator=(const EventLog&) = delete;
+    ~EventLog();
+
+    // Shows the stamped line as plain text on a line of its own at the end of the view and scrolls to the
+    // bottom: at once while the view is hidden or has taken no lines for a period, otherwise at the tick
+    // that ends the period. Window thread only.
+    void appendLine(std::string_view stampedLine);
+    // Empties the view, lines still waiting for the tick included; the run log keeps every line.
+    void clearView();
+
+    // The tick: puts the lines appended since the previous tick into the view, emptying it first where the
+    // line rule struck in between, and asks for one scroll to the bottom. When work is waiting for the
+    // window thread, it stops after the insertion under way and the rest follows on an immediate tick.
+    void showPendingLines();
+
+    // The time the period is measured in; steady_clock unless a test sets its own.
+    void setMonotonicClock(MonotonicClock clock) { m_monotonic = std::move(clock); }
+    // Nothing ever waits unless the window says what to look at.
+    void setWorkWaiting(WorkWaiting waiting) { m_workWaiting = std::move(waiting); }
+
+private:
+    QPlainTextEdit& m_view;
+    QTimer* m_tick = nullptr; // owned by the view
+    // Takes up to kLinesPerInsertion of the pending lines, joined.
+    QString takePendingLines();
+
+    std::deque<QString> m_pending; // lines not yet in the view, each with its block break
+    bool m_emptyFirst = false;     // the line rule struck since the last tick
+    int m_lines = 1;               // the view's line count once the pending lines are in
+    MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
+    WorkWaiting m_workWaiting = [] { return false; };
+    std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view
+};
+
+} // namespace tavrel

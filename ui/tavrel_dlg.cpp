@@ -1,0 +1,71 @@
+// The main window's initialisation, what it shows of the session, and its close.
+#include "ui/tavrel_dlg.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+#include "ui/air_log_dlg.h"
+#include "ui/message_boxes.h"
+
+namespace tavrel {
+
+CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWidget* parent)
+    : KeyFilteredDialog(parent), m_session(session), m_messageBoxes(messageBoxes),
+      m_view(new QPlainTextEdit(this)), m_eventLog(*m_view) {
+    createControls();
+    createMenuBar(); // the About item lives at the end of the menu bar
+    setWindowIcon(applicationIcon());
+    setWindowTitle(QString::fromStdString(formatCaption(m_session.settings())));
+
+    m_eventLog.setWorkWaiting([&session] { return session.hasWaitingNotification(); });
+    m_session.addListener(*this);
+    if (const auto failure = m_session.start()) {
+        MessageBoxes& boxes = m_messageBoxes ? *m_messageBoxes : systemMessageBoxes();
+        boxes.inform(this, QString::fromStdString(*failure));
+    }
+
+    showLamps();
+    connect(m_autoCheck, &QCheckBox::toggled, this, [this](bool on) { m_session.setAutoPolling(on); });
+    m_autoCheck->setChecked(true);
+    m_session.setAutoPolling(true);
+    m_airLogDlg = new CAirLogDlg(this);
+    m_airLogDlg->hide();
+}
+
+CTavrelDlg::~CTavrelDlg() {
+    m_session.removeListener(*this);
+}
+
+void CTavrelDlg::onEventLine(std::string_view stampedLine) {
+    m_eventLog.appendLine(stampedLine);
+}
+
+void CTavrelDlg::onLampsChanged() {
+    showLamps();
+}
+
+void CTavrelDlg::onAirLogRecord(bool downlink, std::string_view displayLine) {
+    m_airLogDlg->addRecordLine(
+        downlink ? 0 : 1, QString::fromUtf8(displayLine.data(), static_cast<qsizetype>(displayLine.size())));
+}
+
+void CTavrelDlg::showLamps() {
+    const AlarmLamps& lamps = m_session.lamps();
+    for (std::size_t i = 0; i < m_lampButtons.size(); ++i) {
+        const LampIcon icon = lamps.icons()[i];
+        // Setting an unchanged icon still repaints the button and the view behind it.
+        if (m_lampsShown && m_shownLamps[i] == icon)
+            continue;
+        m_lampButtons[i]->setIcon(m_lampIcons.icon(icon));
+        m_shownLamps[i] = icon;
+    }
+    m_lampsShown = true;
+}
+
+void CTavrelDlg::reject() {
+    m_session.stop();
+    KeyFilteredDialog::reject();
+}
+
+} // namespace tavrel
