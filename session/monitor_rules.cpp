@@ -17,6 +17,7 @@ void MonitorRules::onConnected() {
     }
     m_actions.startTimer(timer::kLogDestination);
     m_lamps.onConnected(); // AlarmBits 0, lamps Normal, BlinkPhase 1
+    m_alarms.onConnected();
     lampsMayHaveChanged();
     m_actions.startTimer(timer::kAlarmQuery);
     m_actions.startTimer(timer::kLampPaint);
@@ -35,6 +36,10 @@ void MonitorRules::onDisconnected() {
 
 void MonitorRules::onOmData(std::string_view chunk) {
     if (const auto bits = parseAlarmReport(chunk)) {
+        for (const AlarmTransition& transition : m_alarms.onReport(*bits, m_wallTime())) {
+            m_actions.reportEvent(formatAlarmTransition(transition));
+            m_actions.reportAlarmTransition(transition);
+        }
         m_lamps.applyReport(*bits);
         lampsMayHaveChanged();
     }

@@ -2,9 +2,11 @@
 // that carry them, so that every front end (the window, a headless collector) runs the same rules.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 #include "session/alarm_lamps.h"
+#include "session/alarm_transitions.h"
 #include "session/monitor_texts.h"
 
 namespace tavrel {
@@ -28,18 +30,24 @@ public:
     virtual void reportConnection(bool connected) = 0;
     // A lamp's picture changed; MonitorRules::lamps() has them all.
     virtual void reportLamps() = 0;
+    // An alarm came, went or was found active; its event-log line has been reported just before.
+    virtual void reportAlarmTransition(const AlarmTransition& /*transition*/) {}
 };
 
 class MonitorRules {
 public:
-    explicit MonitorRules(MonitorActions& actions) : m_actions(actions) {}
+    using WallTime = std::function<WallClock::time_point()>;
+
+    explicit MonitorRules(MonitorActions& actions, WallTime wallTime = WallClock::now)
+        : m_actions(actions), m_wallTime(std::move(wallTime)) {}
 
     // The link is up: flag, heartbeat and its timer, the receivers (first time only), the SETLOGDST repeats,
     // lamps Normal, then the alarm query and lamp timers; the front end is told last.
     void onConnected();
     // The link is down: flag, every timer stopped, lamps dark; the front end is told last.
     void onDisconnected();
-    // A chunk from the O&M channel: an alarm report in it updates the lamps; anything else is ignored.
+    // A chunk from the O&M channel: an alarm report in it updates the lamps and tells each alarm transition
+    // (a line of its own); anything else is ignored.
     void onOmData(std::string_view chunk);
     // A repeater-log datagram arrived: the repeater has its destination, the SETLOGDST repeats stop.
     void onRepeaterLog();
@@ -52,13 +60,16 @@ public:
     bool receiversStarted() const { return m_receiversStarted; }
     bool autoPolling() const { return m_autoPolling; }
     const AlarmLamps& lamps() const { return m_lamps; }
+    const AlarmTracker& alarms() const { return m_alarms; }
 
 private:
     // Reports the lamps when a picture differs from the one last reported.
     void lampsMayHaveChanged();
 
     MonitorActions& m_actions;
+    WallTime m_wallTime;
     AlarmLamps m_lamps;
+    AlarmTracker m_alarms;
     std::array<LampIcon, kLampCount> m_reportedIcons = m_lamps.icons();
     bool m_connected = false;        // ConnectedFlag
     bool m_receiversStarted = false; // ReceiversStarted

@@ -25,7 +25,9 @@ RepeaterSession::RepeaterSession(MonitorSettings settings, std::string logDirect
                                  QObject* parent)
     : QObject(parent), m_settings(std::move(settings)), m_options(std::move(options)),
       m_clock(m_options.clock ? m_options.clock : StampClock(currentStampedTime)),
-      m_runFiles(logDirectory, m_settings.repeaterAddress, m_clock()), m_hub(m_options.waits) {
+      m_runFiles(logDirectory, m_settings.repeaterAddress, m_clock()),
+      m_rules(*this, m_options.wallTime ? m_options.wallTime : MonitorRules::WallTime(WallClock::now)),
+      m_hub(m_options.waits) {
     for (int i = 0; i < timer::kCount; ++i) {
         const int id = timer::kFirst + i;
         auto* t = new QTimer(this);
@@ -197,6 +199,11 @@ bool RepeaterSession::timerActive(int id) const {
 void RepeaterSession::reportConnection(bool connected) {
     for (SessionListener* listener : m_listeners)
         listener->onConnectionChanged(connected);
+}
+
+void RepeaterSession::reportAlarmTransition(const AlarmTransition& transition) {
+    for (SessionListener* listener : m_listeners)
+        listener->onAlarmTransition(transition);
 }
 
 void RepeaterSession::reportLamps() {

@@ -32,6 +32,8 @@ struct SessionOptions {
     std::function<int(std::string_view repeaterAddress)> startLink{};
     // Empty: the PC's local time.
     StampClock clock{};
+    // When alarm transitions happen; empty: the system clock.
+    MonitorRules::WallTime wallTime{};
     // How the hand-off's two sides wait for each other.
     NotificationHub::Waits waits = NotificationHub::Waits::WatchFirst;
 };
@@ -84,6 +86,7 @@ public:
     bool receiversStarted() const { return m_rules.receiversStarted(); }
     bool autoPolling() const { return m_rules.autoPolling(); }
     const AlarmLamps& lamps() const { return m_rules.lamps(); }
+    const AlarmTracker& alarms() const { return m_rules.alarms(); }
     bool timerActive(int id) const;
 
     NotificationHub& hub() { return m_hub; }
@@ -102,6 +105,7 @@ private:
     void reportEvent(std::string_view text) override { appendEvent(text); }
     void reportConnection(bool connected) override;
     void reportLamps() override;
+    void reportAlarmTransition(const AlarmTransition& transition) override;
 
     void onRepeaterLog(const Payload& payload);
     void onAirLogRecord(const Payload& payload);
@@ -113,7 +117,7 @@ private:
     StampClock m_clock;
     RunFiles m_runFiles;
     std::vector<SessionListener*> m_listeners;
-    MonitorRules m_rules{*this};
+    MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};
 
     // The hub outlives the tasks that send through it; the destructor leaves it first.

@@ -3,9 +3,9 @@
 
 #include <string_view>
 
-namespace tavrel {
+#include "session/alarm_transitions.h"
 
-class RepeaterSession;
+namespace tavrel {
 
 // Every call comes on the session's thread, right after the session's own state has changed. Each has a
 // default that ignores it, so a front end implements only what it shows.
@@ -17,6 +17,8 @@ public:
     virtual void onConnectionChanged(bool /*connected*/) {}
     // A lamp's picture changed; RepeaterSession::lamps() has them all.
     virtual void onLampsChanged() {}
+    // An alarm came, went or was found active; its event-log line has been reported just before.
+    virtual void onAlarmTransition(const AlarmTransition& /*transition*/) {}
     // An air-log record as a list line, already written to its data file.
     virtual void onAirLogRecord(bool /*downlink*/, std::string_view /*displayLine*/) {}
 };

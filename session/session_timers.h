@@ -33,5 +33,4 @@ constexpr std::chrono::milliseconds period(int id) {
 }
 } // namespace timer
 
-
 } // namespace tavrel

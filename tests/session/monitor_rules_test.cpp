@@ -39,8 +39,8 @@ TEST(MonitorRules, ConnectionsAndTimersAskForTheirStepsInOrder) {
     MonitorRules rules(actions);
 
     rules.onConnected();
-    EXPECT_EQ(actions.take(), (Steps{"event:Repeter connected", "heartbeat", "start100", "receivers", "start101",
-                                     "lamps", "start102", "start103", "up"}));
+    EXPECT_EQ(actions.take(), (Steps{"event:Repeter connected", "heartbeat", "start100", "receivers",
+                                     "start101", "lamps", "start102", "start103", "up"}));
     rules.onTimer(timer::kLogDestination);
     rules.onRepeaterLog();
     rules.onTimer(timer::kAlarmQuery);
@@ -73,8 +73,8 @@ TEST(MonitorRules, AlarmReportsAndAutoPollingDriveTheLamps) {
     rules.onOmData("ALARMSTATE:0"); // nothing was alarmed: no picture changes
     EXPECT_EQ(actions.take(), Steps{});
 
-    rules.onOmData("ALARMSTATE:4"); // set alarms wait for the paint tick
-    EXPECT_EQ(actions.take(), Steps{});
+    rules.onOmData("ALARMSTATE:4"); // set alarms wait for the paint tick; the change is told at once
+    EXPECT_EQ(actions.take(), Steps{"event:ALARM Rx PLL raised"});
     rules.onTimer(timer::kLampPaint);
     EXPECT_EQ(rules.lamps().icon(2), LampIcon::AlarmB);
     rules.onTimer(timer::kLampPaint);
@@ -90,7 +90,7 @@ TEST(MonitorRules, AlarmReportsAndAutoPollingDriveTheLamps) {
 
     rules.onOmData("ALARMSTATE:0"); // a cleared alarm is Normal at once
     EXPECT_EQ(rules.lamps().icon(2), LampIcon::Normal);
-    EXPECT_EQ(actions.take(), (Steps{"lamps"}));
+    EXPECT_EQ(actions.take(), (Steps{"event:ALARM Rx PLL cleared after 00:00:00", "lamps"}));
 }
 
 } // namespace

@@ -85,9 +85,11 @@ TEST(RepeaterSession, TwoSessionsSideBySideSeeAndFileOnlyTheirOwnRepeater) {
     ASSERT_TRUE(north.repeater->sendLog("north says hello"));
     ASSERT_TRUE(south.repeater->sendLog("south says hello"));
     const auto hasLine = [](const Watched& w, const std::string& text) {
-        return test::readFile(w.session->runFiles().runLogPath()).find(">> " + text + "\n") != std::string::npos;
+        return test::readFile(w.session->runFiles().runLogPath()).find(">> " + text + "\n") !=
+               std::string::npos;
     };
-    ASSERT_TRUE(waitUntil([&] { return hasLine(north, "north says hello") && hasLine(south, "south says hello"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return hasLine(north, "north says hello") && hasLine(south, "south says hello"); }));
     EXPECT_FALSE(north.session->timerActive(timer::kLogDestination)) << "the first datagram ends the repeats";
 
     const std::string northLog = test::readFile(north.session->runFiles().runLogPath());
@@ -95,8 +97,10 @@ TEST(RepeaterSession, TwoSessionsSideBySideSeeAndFileOnlyTheirOwnRepeater) {
     EXPECT_NE(northLog, southLog);
     EXPECT_EQ(northLog.find("south"), std::string::npos);
     EXPECT_EQ(southLog.find("north"), std::string::npos);
-    EXPECT_NE(northLog.find("This is the logging information file of the repeater[127.0.0.2]."), std::string::npos);
-    EXPECT_NE(southLog.find("This is the logging information file of the repeater[127.0.0.3]."), std::string::npos);
+    EXPECT_NE(northLog.find("This is the logging information file of the repeater[127.0.0.2]."),
+              std::string::npos);
+    EXPECT_NE(southLog.find("This is the logging information file of the repeater[127.0.0.3]."),
+              std::string::npos);
 
     // What the listeners were told is what was filed, line for line.
     std::string told;

@@ -111,7 +111,10 @@ TEST_F(MonitorWindow, ConnectStartsReceiversTimersAndNormalLamps) {
 
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:5"));
     deliver(w.session(), NotifyOmDisconnected);
-    EXPECT_TRUE(viewText(w).ends_with(">> Repeter connected\n20160803 235959>> Repeter disconnected\n"));
+    EXPECT_TRUE(viewText(w).ends_with(">> Repeter connected\n20160803 235959>> ALARM V-SWR active\n"
+                                      "20160803 235959>> ALARM Rx PLL active\n"
+                                      "20160803 235959>> Repeter disconnected\n"))
+        << viewText(w);
     EXPECT_FALSE(w.session().connected());
     EXPECT_TRUE(w.session().receiversStarted()) << "the receivers run on across reconnections";
     EXPECT_EQ(activeTimers(w), 0);
