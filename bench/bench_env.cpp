@@ -107,6 +107,10 @@ BenchEnvironment::startWindow(const std::string& name, const std::string& repeat
                                      std::to_string(kWindowMaxSeconds)};
     if (airLogOn)
         argv.push_back("--air-log-on");
+    if (!m_config.without.empty()) {
+        argv.push_back("--without");
+        argv.push_back(m_config.without);
+    }
     auto process = ChildProcess::start(argv, ChildOutput{true, "", dir + "/window.err"});
     if (!process) {
         progress("cannot start " + argv[0]);

@@ -16,6 +16,7 @@ struct BenchConfig {
     std::string binDir;  // tavrel_bench and tavrel-repeater
     std::string workDir; // one folder per window run, the repeater's output, socat's files
     bool quick = false;  // short runs to try the bench out; its figures are not the measurements
+    std::string without; // speed mechanisms the windows run without (comma-separated), empty: none
 
     std::string localAddress = "127.0.7.1";             // where the tool's receivers bind
     std::string repeaterAddress = "127.0.7.2";          // the tavrel-repeater process

@@ -35,6 +35,7 @@ constexpr std::string_view kUsage =
     "  --work DIR    folder for the runs' files (default: a new folder under /tmp, removed at the end)\n"
     "  --keep        keep the work folder\n"
     "  --table FILE  also write the table to FILE\n"
+    "  --without M   run the windows without speed mechanisms: hub-watch,batching,paint-hold,turns\n"
     "other modes: tavrel_bench window ..., poll-receiver ..., send ..., handoff ... (see bench/README.md)\n";
 
 struct Measurement {
@@ -60,6 +61,8 @@ int runBench(int argc, char** argv) {
                 only.insert(name);
         } else if (arg == "--work" && i + 1 < argc) {
             config.workDir = argv[++i];
+        } else if (arg == "--without" && i + 1 < argc) {
+            config.without = argv[++i];
         } else if (arg == "--table" && i + 1 < argc) {
             tablePath = argv[++i];
         } else {

@@ -1,4 +1,6 @@
-// Figure 6: peak resident memory after 100,000 and after 1,000,000 log lines and air records.
+// Figure 6: resident memory in the steady state, after 4 and after 16 million messages (half log lines, half
+// air records). The first million or so only warm the allocator up, so comparing against an early figure
+// would measure that warm-up rather than a leak.
 #include <cmath>
 
 #include "bench/load_sender.h"
@@ -24,18 +26,24 @@ double megabytes(std::int64_t kib) {
 
 ResultRow measureFootprint(BenchEnvironment& env) {
     const BenchConfig& config = env.config();
-    const std::uint64_t firstCount = config.quick ? 10'000 : 100'000;
-    const std::uint64_t fullCount = config.quick ? 100'000 : 1'000'000;
+    // Of each kind: 2 + 2 and 8 + 8 million messages.
+    const std::uint64_t firstCount = config.quick ? 200'000 : 2'000'000;
+    const std::uint64_t fullCount = config.quick ? 800'000 : 8'000'000;
     ResultRow row{
-        "Peak memory (VmHWM)",
+        "Memory, steady state (VmRSS)",
         thousands(static_cast<double>(fullCount)) + " log lines (100 bytes) and " +
             thousands(static_cast<double>(fullCount)) +
             " air records (44 bytes) interleaved, as fast as the tool takes them (the sender holds back " +
-            "while a receive queue exceeds 512 KiB), air log window shown; /proc/<pid>/status",
+            "while a receive queue exceeds 512 KiB), air log window shown; VmRSS and VmHWM from "
+            "/proc/<pid>/status "
+            "after " +
+            thousands(static_cast<double>(2 * firstCount)) + " and after " +
+            thousands(static_cast<double>(2 * fullCount)) + " messages",
         "-",
         "-",
-        "< " + fixed(kTargetMegabytes, 0) + " MB, and within " + fixed(kTargetGrowth * 100, 0) +
-            " % of the figure after " + thousands(static_cast<double>(firstCount)),
+        "peak < " + fixed(kTargetMegabytes, 0) + " MB, and VmRSS after " +
+            thousands(static_cast<double>(2 * fullCount)) + " within " + fixed(kTargetGrowth * 100, 0) +
+            " % of the figure after " + thousands(static_cast<double>(2 * firstCount)),
         std::nullopt};
     auto window = env.startWindow("footprint", config.repeaterAddress, true);
     if (!window) {
@@ -52,7 +60,7 @@ ResultRow measureFootprint(BenchEnvironment& env) {
     SendOptions options;
     options.holdAboveQueueBytes = kHoldAboveQueueBytes;
     // Time-boxed, so that a slow tool cannot stretch the whole bench: what was reached is reported.
-    const std::chrono::seconds timeBox = config.quick ? 40s : 240s;
+    const std::chrono::seconds timeBox = config.quick ? 60s : 600s;
     options.timeLimit = timeBox / 2;
 
     const auto dropsOf = [&](int port) {
@@ -66,7 +74,7 @@ ResultRow measureFootprint(BenchEnvironment& env) {
     sender.run(streams, options);
     env.waitDrained(config.logPort, window->runLog(), 30s);
     env.waitDrained(config.airPort, window->uplinkData(), 30s);
-    const auto firstHwm = procStatusKiB(pid, "VmHWM");
+    const auto firstRss = procStatusKiB(pid, "VmRSS");
     const std::uint64_t firstLines = streams[0].sent;
     const std::uint64_t firstRecords = streams[1].sent;
 
@@ -84,22 +92,21 @@ ResultRow measureFootprint(BenchEnvironment& env) {
     const std::int64_t drops = dropsOf(config.logPort) + dropsOf(config.airPort) - dropsBefore;
     window->close();
 
-    if (!startHwm || !firstHwm || !fullHwm) {
+    if (!startHwm || !firstRss || !fullHwm || !fullRss) {
         row.tavrel = "no memory reading";
         return row;
     }
     const auto count = [](std::uint64_t n) { return thousands(static_cast<double>(n)); };
     const bool reached = streams[0].sent == fullCount && streams[1].sent == fullCount;
-    const double growth = static_cast<double>(*fullHwm - *firstHwm) / static_cast<double>(*firstHwm);
+    const double growth = static_cast<double>(*fullRss - *firstRss) / static_cast<double>(*firstRss);
     row.tavrel =
-        fixed(megabytes(*fullHwm), 1) + " MB after " + count(streams[0].sent) + " lines and " +
+        "VmRSS " + fixed(megabytes(*fullRss), 1) + " MB after " + count(streams[0].sent) + " lines and " +
         count(streams[1].sent) + " records" +
         (reached ? "" : " (the " + std::to_string(timeBox.count()) + " s time box ended the sending)") +
-        "; " + fixed(megabytes(*firstHwm), 1) + " MB after " + count(firstLines) + " and " +
-        count(firstRecords) + " (" + (growth >= 0 ? "+" : "") + fixed(growth * 100, 1) + " % since); " +
-        fixed(megabytes(*startHwm), 1) + " MB when connected; VmRSS at the end " +
-        (fullRss ? fixed(megabytes(*fullRss), 1) : "?") + " MB; " + std::to_string(drops) + " dropped; " +
-        fixed(seconds, 0) + " s";
+        "; " + fixed(megabytes(*firstRss), 1) + " MB after " + count(firstLines) + " and " +
+        count(firstRecords) + " (" + (growth >= 0 ? "+" : "") + fixed(growth * 100, 1) + " % since); peak " +
+        fixed(megabytes(*fullHwm), 1) + " MB (VmHWM); " + fixed(megabytes(*startHwm), 1) +
+        " MB when connected; " + std::to_string(drops) + " dropped; " + fixed(seconds, 0) + " s";
     row.met = reached && megabytes(*fullHwm) < kTargetMegabytes && growth <= kTargetGrowth;
     return row;
 }

@@ -2,6 +2,7 @@
 // channel.
 #include "bench/window_process.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -27,8 +28,32 @@ struct WindowOptions {
     MonitorSettings settings;
     std::string executableDir;
     bool airLogOn = false;
+    // Speed mechanisms switched off, to measure what each brings.
+    bool hubWatch = true;
+    EventLogTuning tuning;
     int maxSeconds = kDefaultMaxSeconds;
 };
+
+// "hub-watch", "batching", "paint-hold", "turns", comma-separated.
+bool applyWithout(const std::string& list, WindowOptions& options) {
+    std::size_t at = 0;
+    while (at <= list.size()) {
+        const std::size_t end = std::min(list.find(',', at), list.size());
+        const std::string name = list.substr(at, end - at);
+        if (name == "hub-watch")
+            options.hubWatch = false;
+        else if (name == "batching")
+            options.tuning.batchLines = false;
+        else if (name == "paint-hold")
+            options.tuning.holdPaint = false;
+        else if (name == "turns")
+            options.tuning.takeTurns = false;
+        else if (!name.empty())
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
 
 std::optional<WindowOptions> parseOptions(int argc, char** argv) {
     WindowOptions options;
@@ -41,6 +66,11 @@ std::optional<WindowOptions> parseOptions(int argc, char** argv) {
         if (i + 1 >= argc)
             return std::nullopt;
         const std::string value = argv[++i];
+        if (name == "--without") {
+            if (!applyWithout(value, options))
+                return std::nullopt;
+            continue;
+        }
         if (name == "--local")
             options.settings.localAddress = value;
         else if (name == "--log-port")
@@ -130,7 +160,7 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S]");
+              "[--max-seconds S] [--without hub-watch,batching,paint-hold,turns]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -139,6 +169,8 @@ int runWindowProcess(int argc, char** argv) {
     // As runMainWindow() builds them. The link is started once the reporter listens too.
     std::string linkAddress;
     SessionOptions sessionOptions;
+    sessionOptions.waits =
+        options->hubWatch ? NotificationHub::Waits::WatchFirst : NotificationHub::Waits::SleepAtOnce;
     sessionOptions.startLink = [&linkAddress](std::string_view address) {
         linkAddress = address;
         return 0;
@@ -147,6 +179,7 @@ int runWindowProcess(int argc, char** argv) {
     int exitCode = 0;
     {
         CTavrelDlg window(session);
+        window.eventLog().setTuning(options->tuning);
         ConnectionReporter reporter(window, options->airLogOn);
         session.addListener(reporter);
         reply("runlog " + session.runFiles().runLogPath());

@@ -65,7 +65,7 @@ void EventLog::appendLine(std::string_view line) {
     if (m_tick->isActive())
         return; // the tick takes this line with the others
     const auto sinceShown = m_monotonic() - m_lastShown;
-    if (!m_view.isVisible() || sinceShown >= kShowPendingPeriod) {
+    if (!m_tuning.batchLines || !m_view.isVisible() || sinceShown >= kShowPendingPeriod) {
         showPendingLines(); // a hidden view is not laid out or painted, so this is cheap
     } else {
         m_tick->start(std::chrono::ceil<std::chrono::milliseconds>(kShowPendingPeriod - sinceShown));
@@ -86,7 +86,8 @@ void EventLog::showPendingLines() {
     // Following the log at the bottom, the lines already shown only move up, which the view can copy on
     // screen; but a change of its text makes it paint everything visible again. So it is kept from doing
     // that here, and only what the new lines change is painted after the scroll.
-    const bool following = !emptied && viewport->updatesEnabled() && bar->value() == bar->maximum();
+    const bool following =
+        m_tuning.holdPaint && !emptied && viewport->updatesEnabled() && bar->value() == bar->maximum();
     const QTextBlock firstChanged = m_view.document()->lastBlock(); // the new text starts in it
 
     m_view.moveCursor(QTextCursor::End);
@@ -123,7 +124,8 @@ void EventLog::showPendingLines() {
 
 QString EventLog::takePendingLines() {
     QString lines;
-    for (int taken = 0; taken < kLinesPerInsertion && !m_pending.empty(); ++taken) {
+    const std::size_t turn = m_tuning.takeTurns ? kLinesPerInsertion : m_pending.size();
+    for (std::size_t taken = 0; taken < turn && !m_pending.empty(); ++taken) {
         lines.append(m_pending.front());
         m_pending.pop_front();
     }

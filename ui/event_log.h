@@ -13,6 +13,13 @@ class QTimer;
 
 namespace tavrel {
 
+// The view's speed mechanisms, each of which can be switched off so that the bench can measure its gain.
+struct EventLogTuning {
+    bool batchLines = true; // while the view is shown, new lines wait for a tick and go in together
+    bool holdPaint = true;  // following the log, only what new lines change is painted
+    bool takeTurns = true;  // lines go in a few at a time, so that a waiting notification goes first
+};
+
 class EventLog {
 public:
     // The view is emptied before an append once it holds more lines than this (its empty last line counted).
@@ -21,7 +28,7 @@ public:
     // line, so while it is shown new lines go into it together at most this often.
     static constexpr std::chrono::milliseconds kShowPendingPeriod{50};
     // Lines go into the view this many at a time, so that the tick can make way for waiting work.
-    static constexpr int kLinesPerInsertion = 16;
+    static constexpr std::size_t kLinesPerInsertion = 16;
     using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
     // Tells the tick that other work is waiting for the window thread (a notification whose sender is
     // blocked until it has been handled).
@@ -48,6 +55,7 @@ public:
     void setMonotonicClock(MonotonicClock clock) { m_monotonic = std::move(clock); }
     // Nothing ever waits unless the window says what to look at.
     void setWorkWaiting(WorkWaiting waiting) { m_workWaiting = std::move(waiting); }
+    void setTuning(const EventLogTuning& tuning) { m_tuning = tuning; }
 
 private:
     QPlainTextEdit& m_view;
@@ -55,6 +63,7 @@ private:
     // Takes up to kLinesPerInsertion of the pending lines, joined.
     QString takePendingLines();
 
+    EventLogTuning m_tuning;
     std::deque<QString> m_pending; // lines not yet in the view, each with its block break
     bool m_emptyFirst = false;     // the line rule struck since the last tick
     int m_lines = 1;               // the view's line count once the pending lines are in
