@@ -20,26 +20,7 @@ std::string pattern(std::size_t size) {
     return bytes;
 }
 
-class AirLogReceiverTest : public ::testing::Test {
-protected:
-    bool startBound(const std::string& address, int port) {
-        return m_receiver.start(address, port) == 0 && test::waitUntil([&] { return m_receiver.running(); });
-    }
-
-    std::vector<test::Received> records() const {
-        std::vector<test::Received> found;
-        for (auto& received : m_window.received())
-            if (received.kind == NotifyAirLogRecord)
-                found.push_back(received);
-        return found;
-    }
-
-    std::vector<std::string> statusTexts() const { return test::statusTexts(m_window.received()); }
-
-    NotificationHub m_hub;
-    test::TestWindow m_window{m_hub};
-    UdpReceiver m_receiver{m_hub, kAirLogProfile};
-};
+using AirLogReceiverTest = test::ReceiverTest<kAirLogProfile>;
 
 TEST_F(AirLogReceiverTest, RecordsUpToSixtyFourBytesPassExactly) {
     ASSERT_TRUE(startBound("127.0.5.40", 46201));
@@ -52,7 +33,7 @@ TEST_F(AirLogReceiverTest, RecordsUpToSixtyFourBytesPassExactly) {
     ASSERT_TRUE(test::sendDatagram("127.0.5.40", 46201, header));
 
     ASSERT_TRUE(m_window.waitForCount(NotifyAirLogRecord, 3));
-    const auto received = records();
+    const auto received = handedOver();
     ASSERT_EQ(received.size(), 3u);
     EXPECT_EQ(received[0].bytes, full);
     EXPECT_EQ(received[0].bytes.size(), 44u);

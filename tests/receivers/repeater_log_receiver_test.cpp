@@ -6,8 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include <arpa/inet.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <gtest/gtest.h>
@@ -20,26 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class LogReceiverTest : public ::testing::Test {
-protected:
-    bool startBound(const std::string& address, int port) {
-        return m_receiver.start(address, port) == 0 && test::waitUntil([&] { return m_receiver.running(); });
-    }
-
-    std::vector<test::Received> logs() const {
-        std::vector<test::Received> found;
-        for (auto& received : m_window.received())
-            if (received.kind == NotifyRepeaterLog)
-                found.push_back(received);
-        return found;
-    }
-
-    std::vector<std::string> statusTexts() const { return test::statusTexts(m_window.received()); }
-
-    NotificationHub m_hub;
-    test::TestWindow m_window{m_hub};
-    UdpReceiver m_receiver{m_hub, kRepeaterLogProfile};
-};
+using LogReceiverTest = test::ReceiverTest<kRepeaterLogProfile>;
 
 TEST_F(LogReceiverTest, DatagramArrivesWithTerminatorCounted) {
     ASSERT_TRUE(startBound("127.0.5.10", 46101));
@@ -48,7 +27,7 @@ TEST_F(LogReceiverTest, DatagramArrivesWithTerminatorCounted) {
 
     ASSERT_TRUE(test::sendDatagram("127.0.5.10", 46101, "line one\r\nline two"));
     ASSERT_TRUE(m_window.waitForCount(NotifyRepeaterLog, 1));
-    const auto received = logs();
+    const auto received = handedOver();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].bytes, std::string("line one\r\nline two\0", 19));
     EXPECT_EQ(received[0].bytes.size(), 19u);
@@ -65,7 +44,7 @@ TEST_F(LogReceiverTest, FullSlotArrivesWholeLongerOneIsDiscarded) {
     ASSERT_TRUE(test::sendDatagram("127.0.5.11", 46102, "next"));
 
     ASSERT_TRUE(m_window.waitForCount(NotifyRepeaterLog, 2));
-    const auto received = logs();
+    const auto received = handedOver();
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0].bytes, full + '\0');
     EXPECT_EQ(received[0].bytes.size(), 1025u);
@@ -117,7 +96,7 @@ TEST_F(LogReceiverTest, SecondStartIsRefusedEvenBeforeTheTaskHasBound) {
     m_receiver.join();
     // A second task would have failed to bind the same port and said so.
     EXPECT_EQ(statusTexts(), std::vector<std::string>{"LOG receiving task quit"});
-    EXPECT_EQ(logs().size(), 1u);
+    EXPECT_EQ(handedOver().size(), 1u);
 }
 
 TEST_F(LogReceiverTest, StopEndsTheTaskAtOnceAndItCanStartAgain) {
@@ -133,7 +112,7 @@ TEST_F(LogReceiverTest, StopEndsTheTaskAtOnceAndItCanStartAgain) {
     ASSERT_TRUE(startBound("127.0.5.16", 46107));
     ASSERT_TRUE(test::sendDatagram("127.0.5.16", 46107, "again"));
     ASSERT_TRUE(m_window.waitForCount(NotifyRepeaterLog, 1));
-    EXPECT_EQ(logs().at(0).bytes, std::string("again\0", 6));
+    EXPECT_EQ(handedOver().at(0).bytes, std::string("again\0", 6));
 }
 
 TEST_F(LogReceiverTest, BindsTheLowSixteenBitsAndKeepsTheWholeNumber) {
@@ -145,7 +124,7 @@ TEST_F(LogReceiverTest, BindsTheLowSixteenBitsAndKeepsTheWholeNumber) {
     // 70000 binds 70000 - 65536 = 4464.
     ASSERT_TRUE(test::sendDatagram("127.0.5.21", 4464, "low bits"));
     ASSERT_TRUE(m_window.waitForCount(NotifyRepeaterLog, 1));
-    EXPECT_EQ(logs().at(0).bytes, std::string("low bits\0", 9));
+    EXPECT_EQ(handedOver().at(0).bytes, std::string("low bits\0", 9));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Helpers for the receiver tests: loopback datagrams, bounded waits, and a descriptor limit that fails
-// sockets.
+// Helpers for the receiver tests: loopback datagrams, bounded waits, a descriptor limit that fails sockets,
+// and the fixture of a receiver handing over to a test window.
 #pragma once
 
 #include <chrono>
@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -14,7 +15,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include "platform/socket.h"
+#include "receivers/udp_receiver.h"
+#include "tests/support/test_window.h"
 
 namespace tavrel::test {
 
@@ -66,6 +71,28 @@ public:
 
 private:
     rlimit m_saved{};
+};
+
+// A receiver of the given profile handing over to a test window, and what it handed over of its own kind.
+template <const UdpReceiveProfile& Profile> class ReceiverTest : public ::testing::Test {
+protected:
+    bool startBound(const std::string& address, int port) {
+        return m_receiver.start(address, port) == 0 && waitUntil([&] { return m_receiver.running(); });
+    }
+
+    std::vector<Received> handedOver() const {
+        std::vector<Received> found;
+        for (auto& received : m_window.received())
+            if (received.kind == Profile.kind)
+                found.push_back(received);
+        return found;
+    }
+
+    std::vector<std::string> statusTexts() const { return test::statusTexts(m_window.received()); }
+
+    NotificationHub m_hub;
+    TestWindow m_window{m_hub};
+    UdpReceiver m_receiver{m_hub, Profile};
 };
 
 } // namespace tavrel::test
