@@ -48,10 +48,12 @@ TEST_F(LogDirectoryChoice, BesideTheExecutableWhileWritableElseTheStateDirectory
     };
     const Case cases[] = {
         {"writable executable directory", "tool", "state", "home", "tool/log", true},
-        {"log/ cannot be made beside it, XDG_STATE_HOME set", "file", "state", "home", "state/tavrel/log", true},
-        {"log/ cannot be made beside it, XDG_STATE_HOME unset", "file", "", "home", "home/.local/state/tavrel/log",
+        {"log/ cannot be made beside it, XDG_STATE_HOME set", "file", "state", "home", "state/tavrel/log",
          true},
-        {"XDG_STATE_HOME relative is ignored", "file", "=state", "home", "home/.local/state/tavrel/log", true},
+        {"log/ cannot be made beside it, XDG_STATE_HOME unset", "file", "", "home",
+         "home/.local/state/tavrel/log", true},
+        {"XDG_STATE_HOME relative is ignored", "file", "=state", "home", "home/.local/state/tavrel/log",
+         true},
         {"unknown executable directory", "", "state", "home", "state/tavrel/log", true},
         {"neither can be made: the state directory is named", "file", "", "file/home",
          "file/home/.local/state/tavrel/log", false},
@@ -64,7 +66,8 @@ TEST_F(LogDirectoryChoice, BesideTheExecutableWhileWritableElseTheStateDirectory
                 return path;
             return path.front() == '=' ? path.substr(1) : (m_root / path).string();
         };
-        const std::string chosen = chooseLogDirectory({place(c.executableDir), place(c.stateHome), place(c.home)});
+        const std::string chosen =
+            chooseLogDirectory({place(c.executableDir), place(c.stateHome), place(c.home)});
         EXPECT_EQ(chosen, (m_root / c.expected).string());
         EXPECT_EQ(fs::is_directory(chosen), c.created);
         if (c.created) {
