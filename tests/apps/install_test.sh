@@ -26,8 +26,15 @@ runtime=$scratch/runtime
 mkdir -m 700 "$home" "$runtime"
 chown "$nobody:$nobody" "$home" "$runtime"
 
-output=$(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen \
-  setpriv --reuid=$nobody --regid=$nobody --clear-groups "$prefix/bin/$(basename "$driver")" 2>"$scratch/stderr") || {
+environment=(PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen)
+# The asan preset's sanitizer settings (its leak suppressions among them) go through to the tool.
+for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+  if [[ -n ${!name:-} ]]; then
+    environment+=("$name=${!name}")
+  fi
+done
+output=$(env -i "${environment[@]}" setpriv --reuid=$nobody --regid=$nobody --clear-groups \
+  "$prefix/bin/$(basename "$driver")" 2>"$scratch/stderr") || {
   echo "the installed tool failed:"; echo "$output"; cat "$scratch/stderr"; exit 1
 }
 echo "$output"
