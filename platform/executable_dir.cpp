@@ -1,6 +1,6 @@
+// Finds the directory of the running executable through /proc.
 #include "platform/executable_dir.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrel {
@@ -15,12 +15,6 @@ std::string executableDirectory() {
     if (slash == std::string::npos)
         return {};
     return full.substr(0, slash);
-}
-
-std::string prepareLogDirectory(const std::string& executableDir) {
-    std::string logDir = executableDir + "/log";
-    ::mkdir(logDir.c_str(), 0775);
-    return logDir;
 }
 
 } // namespace tavrel

@@ -1,4 +1,4 @@
-// Where the running executable lives: the log directory is made beside it.
+// Where the running executable lives, whatever the working directory.
 #pragma once
 
 #include <string>
@@ -7,9 +7,5 @@ namespace tavrel {
 
 // The directory of /proc/self/exe, without a trailing separator; empty when it cannot be read.
 std::string executableDirectory();
-
-// Creates dir/"log"; an existing directory is no error and a failure is ignored (file opens fail later).
-// Returns the log directory's path.
-std::string prepareLogDirectory(const std::string& executableDir);
 
 } // namespace tavrel

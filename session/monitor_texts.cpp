@@ -1,6 +1,8 @@
 // Formatting of the main window's texts; the banner carries this translation unit's build date and time.
 #include "session/monitor_texts.h"
 
+#include <system_error>
+
 namespace tavrel {
 
 std::string formatCaption(const MonitorSettings& settings) {
@@ -11,6 +13,24 @@ std::string formatCaption(const MonitorSettings& settings) {
 std::string versionBanner() {
     return "The Velmont v" + std::string(kVersionText) +
            ", build at " __DATE__ " " __TIME__ " by Brannock.\n";
+}
+
+std::string formatRunLogPath(std::string_view path) {
+    return "Run log: " + std::string(path);
+}
+
+std::string formatRunLogNotCreated(std::string_view path, int systemError) {
+    return "Cannot create the run log " + std::string(path) + ": " +
+           std::generic_category().message(systemError);
+}
+
+std::string formatFileStopped(std::string_view path, int systemError) {
+    return "Cannot write " + std::string(path) + ": " + std::generic_category().message(systemError) +
+           "; lines are lost until it can be written again";
+}
+
+std::string formatFileResumed(std::string_view path) {
+    return std::string(path) + " is written again";
 }
 
 std::string formatLinkStartFailure(int systemError, int result) {

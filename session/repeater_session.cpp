@@ -11,6 +11,7 @@
 #include "link/om_sends.h"
 #include "platform/narrow_text.h"
 #include "protocol/air_log_record.h"
+#include "session/monitor_texts.h"
 
 namespace tavrel {
 namespace {
@@ -51,9 +52,20 @@ void RepeaterSession::removeListener(SessionListener& listener) {
     std::erase(m_listeners, &listener);
 }
 
-std::optional<std::string> RepeaterSession::start() {
-    m_runFiles.createRunFiles(); // silent when the file cannot be created
-    appendEvent(versionBanner());
+std::vector<std::string> RepeaterSession::start() {
+    std::vector<std::string> failures;
+    if (const WriteResult created = m_runFiles.createRunFiles()) {
+        appendEvent(versionBanner());
+        appendEvent(formatRunLogPath(m_runFiles.runLogPath()));
+    } else {
+        // Told in words of its own rather than as a stopped file; each later line tries the file again.
+        m_runLogWrites.record(created);
+        const StampedTime now = m_clock();
+        tellEventLine(formatStampedLine(now, versionBanner()));
+        std::string failure = formatRunLogNotCreated(m_runFiles.runLogPath(), created.error);
+        tellEventLine(formatStampedLine(now, failure));
+        failures.push_back(std::move(failure));
+    }
 
     // Registered before the link starts, so its first status line is not dropped.
     m_hub.registerWindow(*this);
@@ -63,11 +75,12 @@ std::optional<std::string> RepeaterSession::start() {
     const int result = m_options.startLink ? m_options.startLink(m_settings.repeaterAddress)
                                            : m_link.startOmLink(m_settings.repeaterAddress);
     const int systemError = errno;
-    if (result == 0)
-        return std::nullopt;
-    std::string failure = formatLinkStartFailure(systemError, result);
-    appendEvent(failure);
-    return failure;
+    if (result != 0) {
+        std::string failure = formatLinkStartFailure(systemError, result);
+        appendEvent(failure);
+        failures.push_back(std::move(failure));
+    }
+    return failures;
 }
 
 void RepeaterSession::stop() {
@@ -91,10 +104,24 @@ void RepeaterSession::stopTasks() {
 }
 
 void RepeaterSession::appendEvent(std::string_view text) {
-    const std::string line = formatStampedLine(m_clock(), text);
-    m_runFiles.appendRunLog(line); // silent when the file cannot be opened
+    // Nothing here calls appendEvent again: the run log's own changes are written and told directly.
+    const StampedTime now = m_clock();
+    const std::string line = formatStampedLine(now, text);
+    if (m_runLogWrites.failing()) {
+        // The notice and the line in one write, so that both go in whole or neither does: a few bytes of room
+        // left on a full disk do not make the run log look written again.
+        const std::string resumed = formatStampedLine(now, m_runLogWrites.resumedText());
+        if (m_runLogWrites.record(m_runFiles.appendRunLog(resumed + "\n" + line)))
+            tellEventLine(resumed);
+    } else if (const auto stopped = m_runLogWrites.record(m_runFiles.appendRunLog(line))) {
+        tellEventLine(formatStampedLine(now, *stopped)); // the run log cannot take news of its own failure
+    }
+    tellEventLine(line);
+}
+
+void RepeaterSession::tellEventLine(std::string_view stampedLine) {
     for (SessionListener* listener : m_listeners)
-        listener->onEventLine(line);
+        listener->onEventLine(stampedLine);
 }
 
 void RepeaterSession::handleNotification(Notification notification) {
@@ -135,7 +162,9 @@ void RepeaterSession::onRepeaterLog(const Payload& payload) {
 void RepeaterSession::onAirLogRecord(const Payload& payload) {
     const AirLogLines lines = describeAirLogRecord(
         std::span(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()));
-    m_runFiles.appendDataLine(lines.downlink, lines.fileLine); // skipped silently when it cannot be opened
+    WriteWatch& writes = lines.downlink ? m_downlinkWrites : m_uplinkWrites;
+    if (const auto change = writes.record(m_runFiles.appendDataLine(lines.downlink, lines.fileLine)))
+        appendEvent(*change);
     for (SessionListener* listener : m_listeners)
         listener->onAirLogRecord(lines.downlink, lines.displayLine);
 }

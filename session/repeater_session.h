@@ -21,6 +21,7 @@
 #include "session/session_listener.h"
 #include "session/session_timers.h"
 #include "session/stamped_time.h"
+#include "session/write_watch.h"
 
 class QTimer;
 
@@ -52,14 +53,17 @@ public:
     void addListener(SessionListener& listener);
     void removeListener(SessionListener& listener);
 
-    // The run's start: run files, version banner, hand-off, O&M link. When the link cannot start, the event
-    // log gets the failure line, which is returned for the operator.
-    std::optional<std::string> start();
+    // The run's start: run files, version banner, the run log's path, hand-off, O&M link. When the run log
+    // cannot be created or the link cannot start, the event log gets the failure line, and the failures are
+    // returned for the operator, each to be shown on its own; empty when all went well.
+    std::vector<std::string> start();
     // The run's end: timers stopped, the tasks told to stop, the hub left (nothing is handled any more).
     // The tasks are waited for by the destructor.
     void stop();
 
-    // Stamps the text, appends it to the run log and reports the line.
+    // Stamps the text, appends it to the run log and reports the line. When the run log stops taking lines,
+    // the listeners alone are told so, once; when it takes them again, that is filed and told before the
+    // line.
     void appendEvent(std::string_view text);
 
     // The operator's commands. Each sends only while a socket is in place.
@@ -107,6 +111,7 @@ private:
     void reportLamps() override;
     void reportAlarmTransition(const AlarmTransition& transition) override;
 
+    void tellEventLine(std::string_view stampedLine);
     void onRepeaterLog(const Payload& payload);
     void onAirLogRecord(const Payload& payload);
     QTimer* timer(int id) const;
@@ -116,6 +121,9 @@ private:
     SessionOptions m_options;
     StampClock m_clock;
     RunFiles m_runFiles;
+    WriteWatch m_runLogWrites{m_runFiles.runLogPath()};
+    WriteWatch m_downlinkWrites{m_runFiles.downlinkDataPath()};
+    WriteWatch m_uplinkWrites{m_runFiles.uplinkDataPath()};
     std::vector<SessionListener*> m_listeners;
     MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};

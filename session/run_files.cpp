@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrel {
@@ -15,7 +16,8 @@ namespace {
 class OpenFile {
 public:
     OpenFile(const std::string& path, int flags)
-        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666)) {}
+        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags, 0666)),
+          m_openError(m_fd < 0 ? errno : 0) {}
     ~OpenFile() {
         if (m_fd >= 0)
             ::close(m_fd);
@@ -23,30 +25,48 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    explicit operator bool() const { return m_fd >= 0; }
+    // The open's error number, 0 when the file is open.
+    int openError() const { return m_openError; }
 
-    // Writes all of the text, the rest again after a short write.
-    bool writeAll(std::string_view text) const {
+    // Writes all of the text, the rest again after a short write. Returns 0 or the system's error number.
+    int writeAll(std::string_view text) const {
+        off_t progress = 0;
         while (!text.empty()) {
             const ssize_t written = ::write(m_fd, text.data(), text.size());
             if (written < 0 && errno == EINTR)
                 continue;
-            if (written <= 0)
-                return false;
+            if (written <= 0) {
+                const int error = written < 0 ? errno : EIO; // no progress and no reason given
+                cutOff(progress);
+                return error;
+            }
+            progress += written;
             text.remove_prefix(static_cast<std::size_t>(written));
         }
-        return true;
+        return 0;
     }
 
-    // Closes now, so that an error reported by the close is noticed too.
-    bool close() {
+    // Closes now, so that an error reported by the close (a write-back that failed) is noticed too.
+    // Returns the first error of the writes and the close.
+    WriteResult close(int writeError) {
         const int fd = m_fd;
         m_fd = -1;
-        return ::close(fd) == 0;
+        const int closeError = ::close(fd) == 0 ? 0 : errno;
+        return {writeError ? writeError : closeError};
     }
 
 private:
+    // Takes the start of a text that did not go in whole off the end of the file again, so that a full disk
+    // leaves no torn line for the next one to run on from. Shrinking works on a full disk too.
+    void cutOff(off_t progress) const {
+        struct stat status {};
+        if (progress == 0 || ::fstat(m_fd, &status) != 0 || status.st_size < progress)
+            return;
+        [[maybe_unused]] const int cut = ::ftruncate(m_fd, status.st_size - progress); // a failure keeps it
+    }
+
     int m_fd;
+    int m_openError;
 };
 
 std::string timeDigits(const StampedTime& t, const char* format) {
@@ -79,34 +99,31 @@ RunFiles::RunFiles(std::string_view logDirectory, std::string_view repeaterAddre
       m_downlinkData(fileName(logDirectory, "AIRInfo", repeaterAddress, "_D_", startedAt, ".dat")),
       m_uplinkData(fileName(logDirectory, "AIRInfo", repeaterAddress, "_U_", startedAt, ".dat")) {}
 
-bool RunFiles::createRunFiles() const {
+WriteResult RunFiles::createRunFiles() const {
     OpenFile file(m_runLog, O_TRUNC);
-    if (!file)
-        return false;
+    if (file.openError())
+        return {file.openError()};
     std::string header = "This is the logging information file of the repeater[" + m_repeaterAddress + "].\n";
     header += timeDigits(m_startedAt, "Created at %04d%02d%02d %02d%02d%02d by the Velmont.\n\n");
-    const bool written = file.writeAll(header);
-    return file.close() && written;
+    return file.close(file.writeAll(header));
 }
 
-bool RunFiles::appendRunLog(std::string_view stampedLine) const {
+WriteResult RunFiles::appendRunLog(std::string_view stampedLine) const {
     OpenFile file(m_runLog, O_APPEND);
-    if (!file)
-        return false;
+    if (file.openError())
+        return {file.openError()};
     // One write for the line and its end, so that the line goes in whole.
     std::string line;
     line.reserve(stampedLine.size() + 1);
     line.append(stampedLine).push_back('\n');
-    const bool written = file.writeAll(line);
-    return file.close() && written;
+    return file.close(file.writeAll(line));
 }
 
-bool RunFiles::appendDataLine(bool downlink, std::string_view fileLine) const {
+WriteResult RunFiles::appendDataLine(bool downlink, std::string_view fileLine) const {
     OpenFile file(downlink ? m_downlinkData : m_uplinkData, O_APPEND);
-    if (!file)
-        return false;
-    const bool written = file.writeAll(fileLine);
-    return file.close() && written;
+    if (file.openError())
+        return {file.openError()};
+    return file.close(file.writeAll(fileLine));
 }
 
 } // namespace tavrel

@@ -11,6 +11,12 @@ namespace tavrel {
 // "YYYYMMDD hhmmss>> text": the form of every line in the event log and the run log.
 std::string formatStampedLine(const StampedTime& time, std::string_view text);
 
+// How one write of a run file went: the system's error number, 0 when everything went in.
+struct WriteResult {
+    int error = 0;
+    explicit operator bool() const { return error == 0; }
+};
+
 class RunFiles {
 public:
     RunFiles() = default;
@@ -23,14 +29,15 @@ public:
     const std::string& uplinkDataPath() const { return m_uplinkData; }
 
     // Creates (or truncates) the run log and writes its header. The data files appear with their first
-    // record. False when the file cannot be created; the caller stays silent about it.
-    bool createRunFiles() const;
+    // record.
+    WriteResult createRunFiles() const;
 
-    // Each call opens the file, appends and closes it again, so nothing waits in a buffer.
-    // The run log gets the stamped line and a line end; false when the file cannot be opened.
-    bool appendRunLog(std::string_view stampedLine) const;
+    // Each call opens the file, appends and closes it again, so nothing waits in a buffer, and a file that
+    // was removed or could not be written comes back as soon as it can.
+    // The run log gets the stamped line and a line end.
+    WriteResult appendRunLog(std::string_view stampedLine) const;
     // The data file of the direction gets the line as it is (it carries its own line end).
-    bool appendDataLine(bool downlink, std::string_view fileLine) const;
+    WriteResult appendDataLine(bool downlink, std::string_view fileLine) const;
 
 private:
     std::string m_repeaterAddress;

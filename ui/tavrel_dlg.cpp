@@ -20,9 +20,9 @@ CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWi
 
     m_eventLog.setWorkWaiting([&session] { return session.hasWaitingNotification(); });
     m_session.addListener(*this);
-    if (const auto failure = m_session.start()) {
+    for (const std::string& failure : m_session.start()) {
         MessageBoxes& boxes = m_messageBoxes ? *m_messageBoxes : systemMessageBoxes();
-        boxes.inform(this, QString::fromStdString(*failure));
+        boxes.inform(this, QString::fromStdString(failure));
     }
 
     showLamps();

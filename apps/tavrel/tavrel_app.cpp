@@ -1,7 +1,7 @@
 // Start-up in order: instance slot, executable and log directories, setup dialog, main window.
 #include "apps/tavrel/tavrel_app.h"
 
-#include "platform/executable_dir.h"
+#include "platform/log_directory.h"
 #include "ui/message_boxes.h"
 
 namespace tavrel {
@@ -26,10 +26,9 @@ int CTavrelApp::run() {
         return kExitTooManyInstances;
     }
 
-    m_executableDir = executableDirectory();
-    // Without a known directory there is nowhere sensible for "log"; the run files then fail to open.
-    if (!m_executableDir.empty())
-        m_logDirectory = prepareLogDirectory(m_executableDir);
+    const LogPlaces places = LogPlaces::current();
+    m_executableDir = places.executableDir;
+    m_logDirectory = chooseLogDirectory(places);
 
     MonitorSettings settings;
     {

@@ -1,4 +1,4 @@
-// The application: claims an instance slot, prepares the log directory, then runs the setup and main windows.
+// The application: claims an instance slot, chooses the log directory, then runs the setup and main windows.
 #pragma once
 
 #include <functional>

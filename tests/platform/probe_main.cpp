@@ -1,11 +1,11 @@
-// A helper program for the platform tests: claims an instance slot or prepares the log directory, as the
+// A helper program for the platform tests: claims an instance slot or chooses the log directory, as the
 // tool does at start-up, and prints what it got.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <unistd.h>
 
-#include "platform/executable_dir.h"
+#include "platform/log_directory.h"
 #include "platform/named_lock.h"
 
 namespace {
@@ -26,11 +26,11 @@ int holdSlot(const char* prefix) {
     return 0;
 }
 
-// "logdir": prints the executable directory and the prepared log directory.
+// "logdir": prints the executable directory and the log directory chosen as the tool chooses it.
 int prepareLog() {
-    const std::string exeDir = tavrel::executableDirectory();
-    std::printf("exe %s\n", exeDir.c_str());
-    std::printf("log %s\n", tavrel::prepareLogDirectory(exeDir).c_str());
+    const tavrel::LogPlaces places = tavrel::LogPlaces::current();
+    std::printf("exe %s\n", places.executableDir.c_str());
+    std::printf("log %s\n", tavrel::chooseLogDirectory(places).c_str());
     return 0;
 }
 

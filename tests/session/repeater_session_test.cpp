@@ -1,8 +1,11 @@
 // Whole sessions without a window, against emulated repeaters on loopback: two side by side in one process
-// each see and file only their own repeater.
+// each see and file only their own repeater; run files that stop taking lines are told of once.
 #include "session/repeater_session.h"
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,6 +13,8 @@
 #include <vector>
 
 #include <QCoreApplication>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
@@ -70,7 +75,7 @@ TEST(RepeaterSession, TwoSessionsSideBySideSeeAndFileOnlyTheirOwnRepeater) {
     for (Watched* w : {&north, &south}) {
         ASSERT_TRUE(w->repeater->start());
         ASSERT_TRUE(w->repeater->waitForListening(5s));
-        ASSERT_EQ(w->session->start(), std::nullopt);
+        ASSERT_TRUE(w->session->start().empty());
     }
     ASSERT_TRUE(waitUntil([&] { return north.session->connected() && south.session->connected(); }));
 
@@ -121,7 +126,7 @@ TEST(RepeaterSession, StopEndsTheRunAndNothingIsHandledAfterIt) {
     Watched watched(4, dir.logDir().string());
     ASSERT_TRUE(watched.repeater->start());
     ASSERT_TRUE(watched.repeater->waitForListening(5s));
-    ASSERT_EQ(watched.session->start(), std::nullopt);
+    ASSERT_TRUE(watched.session->start().empty());
     ASSERT_TRUE(waitUntil([&] { return watched.session->connected(); }));
 
     watched.session->stop();
@@ -131,6 +136,114 @@ TEST(RepeaterSession, StopEndsTheRunAndNothingIsHandledAfterIt) {
     watched.repeater->sendLog("after the stop");
     waitUntil([] { return false; }, 200ms);
     EXPECT_EQ(watched.recorder.lines.size(), lines);
+}
+
+// Caps the size of every file this process writes, as a full disk would stop them growing, until lifted.
+// A write past the cap fails with EFBIG (SIGXFSZ is ignored meanwhile); no privilege is needed.
+class FileSizeCap {
+public:
+    explicit FileSizeCap(rlim_t bytes) : m_handlerBefore(std::signal(SIGXFSZ, SIG_IGN)) {
+        ::getrlimit(RLIMIT_FSIZE, &m_before);
+        const rlimit cap{bytes, m_before.rlim_max};
+        m_capped = ::setrlimit(RLIMIT_FSIZE, &cap) == 0;
+    }
+    ~FileSizeCap() { lift(); }
+    FileSizeCap(const FileSizeCap&) = delete;
+    FileSizeCap& operator=(const FileSizeCap&) = delete;
+
+    bool capped() const { return m_capped; }
+    void lift() {
+        if (m_lifted)
+            return;
+        m_lifted = true;
+        ::setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_handlerBefore);
+    }
+
+private:
+    void (*m_handlerBefore)(int);
+    rlimit m_before{};
+    bool m_capped = false;
+    bool m_lifted = false;
+};
+
+Payload downlinkRecord(int number) {
+    Payload record(44, 0);
+    record[4] = static_cast<char>(number);
+    record[5] = 0x0A;
+    return record;
+}
+
+TEST(RepeaterSession, FilesThatStopTakingLinesAreToldOnceAndAgainWhenTheyTakeThemAgain) {
+    test::TempExeDir dir;
+    SessionOptions options;
+    options.startLink = [](std::string_view) { return 0; };
+    options.clock = [] { return StampedTime{2016, 8, 3, 23, 59, 59}; };
+    RepeaterSession session({"127.0.0.105", 44320, 45320, "127.0.0.5"}, dir.logDir().string(), options);
+    LineRecorder recorder;
+    session.addListener(recorder);
+    const std::string runLog = session.runFiles().runLogPath();
+    const std::string downlink = session.runFiles().downlinkDataPath();
+
+    ASSERT_TRUE(session.start().empty());
+    ASSERT_EQ(recorder.lines.size(), 2u);
+    EXPECT_EQ(recorder.lines[1], "20160803 235959>> Run log: " + dir.logDir().string() +
+                                     "/repeater[127.0.0.5]_20160803235959.log");
+    EXPECT_NE(test::readFile(runLog).find("\n\n" + recorder.lines[1] + "\n"), std::string::npos);
+
+    // Room for three more lines of 35 bytes in the run log and three records of 126 bytes in the data
+    // file; the fourth of each goes in only in part, and then the disk is full.
+    const auto runLogSize = std::filesystem::file_size(runLog);
+    ASSERT_GT(runLogSize, 3 * 126u - 3 * 35u);
+    const auto room = runLogSize + 3 * 35 + 20;
+    FileSizeCap cap(room);
+    if (!cap.capped())
+        GTEST_SKIP() << "RLIMIT_FSIZE cannot be set here";
+    const auto deliver = [&session](NotifyKind kind, Payload payload) {
+        session.handleNotification(Notification{kind, std::move(payload)});
+    };
+    for (int i = 10; i < 50; ++i) {
+        const std::string text = "repeater line " + std::to_string(i);
+        deliver(NotifyRepeaterLog, Payload(text.begin(), text.end()));
+        deliver(NotifyAirLogRecord, downlinkRecord(i));
+    }
+    const auto told = [&recorder](const std::string& text) {
+        return std::count(recorder.lines.begin(), recorder.lines.end(), "20160803 235959>> " + text);
+    };
+    const auto stoppedText = [](const std::string& path) {
+        return "Cannot write " + path + ": File too large; lines are lost until it can be written again";
+    };
+    EXPECT_EQ(told(stoppedText(runLog)), 1);
+    EXPECT_EQ(told(stoppedText(downlink)), 1);
+    EXPECT_EQ(told("repeater line 49"), 1) << "the view still gets every line";
+    const auto cannotWrite =
+        std::count_if(recorder.lines.begin(), recorder.lines.end(),
+                      [](const auto& line) { return line.find(">> Cannot write ") != std::string::npos; });
+    EXPECT_EQ(cannotWrite, 2) << "once per file, not once per failed write";
+    const std::string whileFull = test::readFile(runLog);
+    EXPECT_EQ(whileFull.find("Cannot write"), std::string::npos);
+    EXPECT_TRUE(
+        whileFull.ends_with(">> Run log: " + runLog + "\n20160803 235959>> repeater line 10\n" +
+                            "20160803 235959>> repeater line 11\n20160803 235959>> repeater line 12\n"))
+        << "the fourth line did not go in whole and is taken off again";
+    EXPECT_EQ(std::filesystem::file_size(downlink), 3 * 126u);
+
+    // Space again: the run log says so before the next line, the data file after its next record.
+    cap.lift();
+    deliver(NotifyRepeaterLog, Payload{'a', 'f', 't', 'e', 'r'});
+    deliver(NotifyAirLogRecord, downlinkRecord(40));
+    const std::string tail = "20160803 235959>> " + runLog + " is written again\n" +
+                             "20160803 235959>> after\n" + "20160803 235959>> " + downlink +
+                             " is written again\n";
+    EXPECT_EQ(test::readFile(runLog), whileFull + tail);
+    std::string toldAtTheEnd;
+    for (std::size_t i = recorder.lines.size() - 3; i < recorder.lines.size(); ++i)
+        toldAtTheEnd += recorder.lines[i] + "\n";
+    EXPECT_EQ(toldAtTheEnd, tail);
+    std::string zeros;
+    for (int i = 0; i < 38; ++i)
+        zeros += " 00";
+    EXPECT_TRUE(test::readFile(downlink).ends_with("\n00000028 0A" + zeros + "\n"));
 }
 
 } // namespace

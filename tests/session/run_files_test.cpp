@@ -1,4 +1,6 @@
-// Run file names, the run-log header, the stamped line and the open-append-close writes.
+// Run file names, the run-log header, the stamped line, the open-append-close writes and how their failures
+// are told.
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -6,6 +8,7 @@
 
 #include "session/run_files.h"
 #include "session/stamped_time.h"
+#include "session/write_watch.h"
 #include "tests/session/temp_dir.h"
 
 namespace tavrel {
@@ -71,14 +74,12 @@ TEST(MonitorRunFiles, LinesAppendInOrderAndDataLinesGoToTheirDirection) {
     EXPECT_EQ(readFile(files.uplinkDataPath()), "00000012 0A 01\n");
 }
 
-TEST(MonitorRunFiles, MissingLogDirectoryFailsSilently) {
-    const RunFiles files("/nonexistent/tavrel-monitor-test", "10.0.0.7", kLastSecondOfDay);
-    EXPECT_FALSE(files.createRunFiles());
-    EXPECT_FALSE(files.appendRunLog("nowhere"));
-    EXPECT_FALSE(files.appendDataLine(true, "00000001 01\n"));
-}
+TEST(MonitorRunFiles, AFailedWriteGivesTheSystemsReasonAndTheNextFileStillWorks) {
+    const RunFiles nowhere("/nonexistent/tavrel-monitor-test", "10.0.0.7", kLastSecondOfDay);
+    EXPECT_EQ(nowhere.createRunFiles().error, ENOENT);
+    EXPECT_EQ(nowhere.appendRunLog("nowhere").error, ENOENT);
+    EXPECT_EQ(nowhere.appendDataLine(true, "00000001 01\n").error, ENOENT);
 
-TEST(MonitorRunFiles, AWriteThatDoesNotGoInIsReportedAndTheNextFileStillWorks) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full on this machine";
     TempExeDir dir;
@@ -86,11 +87,35 @@ TEST(MonitorRunFiles, AWriteThatDoesNotGoInIsReportedAndTheNextFileStillWorks) {
     // The run log and the downlink file stand for files on a full disk: they open, but writing fails.
     std::filesystem::create_symlink("/dev/full", files.runLogPath());
     std::filesystem::create_symlink("/dev/full", files.downlinkDataPath());
-    EXPECT_FALSE(files.createRunFiles());
-    EXPECT_FALSE(files.appendRunLog("lost on a full disk"));
-    EXPECT_FALSE(files.appendDataLine(true, "00000001 01 02\n"));
+    EXPECT_EQ(files.createRunFiles().error, ENOSPC);
+    EXPECT_EQ(files.appendRunLog("lost on a full disk").error, ENOSPC);
+    EXPECT_EQ(files.appendDataLine(true, "00000001 01 02\n").error, ENOSPC);
     EXPECT_TRUE(files.appendDataLine(false, "00000012 0A 01\n"));
     EXPECT_EQ(readFile(files.uplinkDataPath()), "00000012 0A 01\n");
+}
+
+TEST(MonitorRunFileWrites, AFailingFileIsToldOnceWhenItStopsAndOnceWhenItIsWrittenAgain) {
+    WriteWatch watch("/var/log/x.log");
+    const struct {
+        int error;
+        const char* told; // nullptr: nothing
+    } steps[] = {
+        {0, nullptr},
+        {ENOSPC, "Cannot write /var/log/x.log: No space left on device; lines are lost until it can be "
+                 "written again"},
+        {ENOSPC, nullptr},
+        {EIO, nullptr}, // another reason, but the same stop
+        {0, "/var/log/x.log is written again"},
+        {0, nullptr},
+        {ENOENT, "Cannot write /var/log/x.log: No such file or directory; lines are lost until it can be "
+                 "written again"},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        const auto told = watch.record(WriteResult{steps[i].error});
+        EXPECT_EQ(told.value_or("nothing"), steps[i].told ? steps[i].told : "nothing");
+        EXPECT_EQ(watch.failing(), steps[i].error != 0);
+    }
 }
 
 TEST(MonitorStampedLine, FormatsTheStampAndKeepsLongTextWhole) {

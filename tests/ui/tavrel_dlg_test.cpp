@@ -1,4 +1,5 @@
 // The main window without a repeater: initialisation, connection steps, timers, lamps and worker events.
+#include <fstream>
 #include <thread>
 
 #include <QApplication>
@@ -33,10 +34,13 @@ TEST_F(MonitorWindow, InitialisationSetsCaptionBannerLampsAndAuto) {
     const std::string first = text.substr(0, text.find('\n'));
     EXPECT_TRUE(first.starts_with("20160803 235959>> The Velmont v1.0.0.7, build at ")) << first;
     EXPECT_TRUE(first.ends_with(" by Brannock.")) << first;
-    EXPECT_EQ(text.substr(first.size()), "\n\n") << "the banner's own line break leaves an empty line";
+    // The banner's own line break leaves an empty line; then the run log's full path.
+    const std::string pathLine =
+        "20160803 235959>> Run log: " + exeDir.path() + "/log/repeater[127.0.4.11]_20160803235959.log\n";
+    EXPECT_EQ(text.substr(first.size()), "\n\n" + pathLine);
     EXPECT_EQ(runLog(), "This is the logging information file of the repeater[127.0.4.11].\n"
                         "Created at 20160803 235959 by the Velmont.\n\n" +
-                            first + "\n\n");
+                            first + "\n\n" + pathLine);
 
     EXPECT_EQ(lamps(w), all(LampIcon::Off));
     EXPECT_TRUE(w.autoCheck()->isChecked());
@@ -87,6 +91,26 @@ TEST_F(MonitorWindow, LinkStartFailureIsLoggedAndShownAndTheWindowStaysUsable) {
     EXPECT_EQ(viewText(w), "");
     deliver(w.session(), NotifyStatusText, textPayload("still logging"));
     EXPECT_EQ(viewText(w), "20160803 235959>> still logging\n");
+}
+
+TEST_F(MonitorWindow, ARunLogThatCannotBeCreatedIsLoggedAndShownOnce) {
+    // A regular file where the log directory should be: nobody, root included, can create files under it.
+    std::ofstream(exeDir.path() + "/not-a-directory") << "x";
+    logDirectory = exeDir.path() + "/not-a-directory";
+    CTavrelDlg& w = open(26);
+    const std::string expected = "Cannot create the run log " + exeDir.path() +
+                                 "/not-a-directory/repeater[127.0.4.26]_20160803235959.log: Not a directory";
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_EQ(boxes.texts().front().toStdString(), expected);
+
+    const std::string text = viewText(w);
+    const auto secondLine = text.find("\n\n") + 2;
+    EXPECT_EQ(text.substr(secondLine), "20160803 235959>> " + expected + "\n");
+    for (int i = 0; i < 3; ++i)
+        deliver(w.session(), NotifyStatusText, textPayload("still shown"));
+    EXPECT_EQ(occurrences(viewText(w), ">> still shown\n"), 3u);
+    EXPECT_EQ(occurrences(viewText(w), "Cannot "), 1u) << "the failure is told once, not for every line";
+    EXPECT_EQ(boxes.texts().size(), 1);
 }
 
 TEST_F(MonitorWindow, ConnectStartsReceiversTimersAndNormalLamps) {

@@ -101,7 +101,7 @@ protected:
         SessionOptions options;
         options.startLink = std::move(starter);
         options.clock = [this] { return now; };
-        session = std::make_unique<RepeaterSession>(settings, exeDir.logDir().string(), std::move(options));
+        session = std::make_unique<RepeaterSession>(settings, logDirectory, std::move(options));
         window = std::make_unique<CTavrelDlg>(*session, &boxes);
         return *window;
     }
@@ -117,6 +117,7 @@ protected:
     std::string runLog() const { return readFile(session->runFiles().runLogPath()); }
 
     TempExeDir exeDir;
+    std::string logDirectory = exeDir.logDir().string(); // where the next window's session files
     StampedTime now{2016, 8, 3, 23, 59, 59};
     MonitorSettings settings;
     RecordedMessageBoxes boxes;
