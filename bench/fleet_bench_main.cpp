@@ -57,8 +57,14 @@ std::optional<double> waitAllUp(int count, Clock::time_point since, std::chrono:
 }
 
 std::unique_ptr<ChildProcess> startFleet(const Settings& s, const std::vector<std::string>& extra) {
-    std::vector<std::string> argv{s.binDir + "/tavrel-repeater", "--fleet", std::to_string(s.repeaters),
-                                  "--first-address", kFirstAddress, "--quiet", "--air-rate", "0"};
+    std::vector<std::string> argv{s.binDir + "/tavrel-repeater",
+                                  "--fleet",
+                                  std::to_string(s.repeaters),
+                                  "--first-address",
+                                  kFirstAddress,
+                                  "--quiet",
+                                  "--air-rate",
+                                  "0"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     auto fleet = ChildProcess::start(argv, ChildOutput{.pipeStdout = true});
     if (!fleet || !fleet->waitForLine("", 10s) /* the time stamp starts the line */)
@@ -116,12 +122,13 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(scratch / "state");
     {
         std::ofstream config(scratch / "fleet.conf");
-        config << "[collector]\nlocal_address=127.0.0.1\nlog_port=46320\nair_port=47320\nmetrics_listen=127.0.0.1:"
+        config << "[collector]\nlocal_address=127.0.0.1\nlog_port=46320\nair_port=47320\nmetrics_listen=127."
+                  "0.0.1:"
                << kMetricsPort << "\nstate_dir=" << (scratch / "state").string() << "\n";
         for (int i = 0; i < s.repeaters; ++i) {
             const unsigned address = (127u << 24) + (10u << 8) + 1u + static_cast<unsigned>(i);
-            config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255) << "."
-                   << ((address >> 8) & 255) << "." << (address & 255) << "\n";
+            config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255)
+                   << "." << ((address >> 8) & 255) << "." << (address & 255) << "\n";
         }
     }
     std::fprintf(stderr, "machine at start: %s\n", machine().c_str());
@@ -134,30 +141,40 @@ int main(int argc, char** argv) {
     if (!fleet)
         return std::fprintf(stderr, "the emulator fleet did not start\n"), 1;
     const auto collectorStart = Clock::now();
-    auto collector = ChildProcess::start({s.binDir + "/tavrel-collector", "--config", (scratch / "fleet.conf").string()},
-                                         ChildOutput{.stderrPath = (scratch / "collector.log").string()});
+    auto collector =
+        ChildProcess::start({s.binDir + "/tavrel-collector", "--config", (scratch / "fleet.conf").string()},
+                            ChildOutput{.stderrPath = (scratch / "collector.log").string()});
     if (!collector)
         return std::fprintf(stderr, "the collector did not start\n"), 1;
     const auto connected = waitAllUp(s.repeaters, collectorStart, 60s);
     std::fprintf(stderr, "all connected: %s s\n", connected ? fixed(*connected, 2).c_str() : "never");
-    rows.push_back({"All connected after start", n + " emulated repeaters (one process, --quiet), collector started after them; /metrics scraped every 100 ms until all " + n + " are up",
-                    connected ? fixed(*connected, 2) + " s" : "not within 60 s", "< 10 s", connected && *connected < 10});
+    rows.push_back({"All connected after start",
+                    n +
+                        " emulated repeaters (one process, --quiet), collector started after them; /metrics "
+                        "scraped every 100 ms until all " +
+                        n + " are up",
+                    connected ? fixed(*connected, 2) + " s" : "not within 60 s", "< 10 s",
+                    connected && *connected < 10});
 
     std::this_thread::sleep_for(3s); // past the connect bursts: SETLOGDST repeats ended, timers in step
     const auto cpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
     const auto steadyStart = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(s.steadySeconds));
-    const double cpuPercent = static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - cpuBefore) /
-                              (seconds(Clock::now() - steadyStart) * 1e6) * 100;
+    const double cpuPercent =
+        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - cpuBefore) /
+        (seconds(Clock::now() - steadyStart) * 1e6) * 100;
     std::ifstream status("/proc/" + std::to_string(collector->pid()) + "/status");
     std::string threads = "?";
     for (std::string line; std::getline(status, line);)
         if (line.starts_with("Threads:"))
             threads = line.substr(line.find_first_not_of(" \t", 8));
     std::fprintf(stderr, "steady CPU: %.2f %%\n", cpuPercent);
-    rows.push_back({"Steady-state CPU", std::to_string(s.steadySeconds) + " s, all " + n + " connected: " + n +
+    rows.push_back({"Steady-state CPU",
+                    std::to_string(s.steadySeconds) + " s, all " + n + " connected: " + n +
                         " heartbeats per 5 s, " + std::to_string(s.repeaters / 2) +
-                        " alarm queries/s and the log line each command makes; no scrapes; /proc/<pid>/stat; collector threads: " + threads,
+                        " alarm queries/s and the log line each command makes; no scrapes; /proc/<pid>/stat; "
+                        "collector threads: " +
+                        threads,
                     fixed(cpuPercent, 2) + " % of one core", "< 3 % of one core", cpuPercent < 3});
 
     std::vector<double> scrapeMs;
@@ -169,10 +186,11 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(100ms);
     }
     std::sort(scrapeMs.begin(), scrapeMs.end());
-    rows.push_back({"Scrape of /metrics", "20 GET /metrics over loopback, 100 ms apart, " + n + " repeaters (" +
+    rows.push_back({"Scrape of /metrics",
+                    "20 GET /metrics over loopback, 100 ms apart, " + n + " repeaters (" +
                         std::to_string(scrapeBytes / 1024) + " KiB of text); connect to last byte",
-                    "median " + fixed(scrapeMs[10], 1) + " ms, max " + fixed(scrapeMs.back(), 1) + " ms", "< 50 ms",
-                    scrapeMs.back() < 50});
+                    "median " + fixed(scrapeMs[10], 1) + " ms, max " + fixed(scrapeMs.back(), 1) + " ms",
+                    "< 50 ms", scrapeMs.back() < 50});
 
     fleetStats(*fleet); // resets the accept count
     const auto rebootAt = Clock::now();
@@ -180,11 +198,18 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(300ms); // the losses are seen before counting who is up
     const auto back = waitAllUp(s.repeaters, rebootAt, 30s);
     const long long spread = numberBefore(fleetStats(*fleet), "accepts in one millisecond");
-    std::fprintf(stderr, "restart: back after %s s, at most %lld accepts in one ms\n", back ? fixed(*back, 2).c_str() : "never", spread);
-    rows.push_back({"All restarted at once", "`reboot all`: every emulated repeater closes its connection and its port at the same moment, the port reopens 1 s later; from the reboot to all up in /metrics; the emulators count accepted connections per millisecond",
-                    (back ? "all back " + fixed(*back, 2) + " s after the reboot (" + fixed(*back - 1, 2) + " s after the ports reopened)" : std::string("not within 30 s")) +
+    std::fprintf(stderr, "restart: back after %s s, at most %lld accepts in one ms\n",
+                 back ? fixed(*back, 2).c_str() : "never", spread);
+    rows.push_back({"All restarted at once",
+                    "`reboot all`: every emulated repeater closes its connection and its port at the same "
+                    "moment, the port reopens 1 s later; from the reboot to all up in /metrics; the "
+                    "emulators count accepted connections per millisecond",
+                    (back ? "all back " + fixed(*back, 2) + " s after the reboot (" + fixed(*back - 1, 2) +
+                                " s after the ports reopened)"
+                          : std::string("not within 30 s")) +
                         ", at most " + std::to_string(spread) + " connections accepted in one millisecond",
-                    "< 5 s, no burst of " + n + " connects in one millisecond", back && *back < 5 && spread >= 0 && spread < s.repeaters / 10});
+                    "< 5 s, no burst of " + n + " connects in one millisecond",
+                    back && *back < 5 && spread >= 0 && spread < s.repeaters / 10});
     fleet->writeLine("quit");
     fleet->waitForExit(10s);
 
@@ -197,8 +222,9 @@ int main(int argc, char** argv) {
     const auto loadCpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
     const auto loadStart = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(s.loadSeconds));
-    const double loadCpu = static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - loadCpuBefore) /
-                           (seconds(Clock::now() - loadStart) * 1e6) * 100;
+    const double loadCpu =
+        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - loadCpuBefore) /
+        (seconds(Clock::now() - loadStart) * 1e6) * 100;
     loaded->writeLine("off all"); // stops sending; the count below is final
     const long long sent = numberBefore(fleetStats(*loaded), "numbered lines sent");
     std::this_thread::sleep_for(2s); // what is still queued is filed
@@ -207,20 +233,25 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "log load: sent %lld, filed %llu, missing %llu, twice %llu, CPU %.1f %%\n", sent,
                  static_cast<unsigned long long>(filed.lines), static_cast<unsigned long long>(filed.missing),
                  static_cast<unsigned long long>(filed.twice), loadCpu);
-    const bool nothingLost = sent > 0 && filed.lines == static_cast<std::uint64_t>(sent) && filed.missing == 0 && filed.twice == 0;
-    rows.push_back({"Aggregate log load", n + " repeaters x " + fixed(s.linesPerSecond, 0) +
-                        " numbered 100-byte lines/s (" + std::to_string(static_cast<int>(s.repeaters * s.linesPerSecond)) +
-                        "/s) from a restarted fleet (all back after " + (reconnected ? fixed(*reconnected, 1) : std::string("?")) +
-                        " s), about " + fixed(total, 0) + " s in all; every run log read back; collector CPU over " +
+    const bool nothingLost =
+        sent > 0 && filed.lines == static_cast<std::uint64_t>(sent) && filed.missing == 0 && filed.twice == 0;
+    rows.push_back({"Aggregate log load",
+                    n + " repeaters x " + fixed(s.linesPerSecond, 0) + " numbered 100-byte lines/s (" +
+                        std::to_string(static_cast<int>(s.repeaters * s.linesPerSecond)) +
+                        "/s) from a restarted fleet (all back after " +
+                        (reconnected ? fixed(*reconnected, 1) : std::string("?")) + " s), about " +
+                        fixed(total, 0) + " s in all; every run log read back; collector CPU over " +
                         std::to_string(s.loadSeconds) + " s of full load",
                     std::to_string(filed.lines) + " of " + std::to_string(sent) + " lines filed in " +
-                        std::to_string(filed.runLogs) + " run logs, " + std::to_string(filed.missing) + " lost, " +
-                        std::to_string(filed.twice) + " twice; CPU " + fixed(loadCpu, 1) + " % of one core",
+                        std::to_string(filed.runLogs) + " run logs, " + std::to_string(filed.missing) +
+                        " lost, " + std::to_string(filed.twice) + " twice; CPU " + fixed(loadCpu, 1) +
+                        " % of one core",
                     "nothing lost", nothingLost});
 
     const auto peak = procStatusKiB(collector->pid(), "VmHWM").value_or(0);
     rows.push_back({"Peak memory", "VmHWM of the collector at the end of all the above (" + n + " repeaters)",
-                    fixed(static_cast<double>(peak) / 1024, 1) + " MB", "< 200 MB", peak > 0 && peak < 200 * 1024});
+                    fixed(static_cast<double>(peak) / 1024, 1) + " MB", "< 200 MB",
+                    peak > 0 && peak < 200 * 1024});
     loaded->writeLine("quit");
     collector->signal(SIGTERM);
     collector->waitForExit(5s);

@@ -32,7 +32,8 @@ Scrape scrapeMetrics(std::uint16_t port) {
             break;
         answer.append(buffer, static_cast<std::size_t>(got));
     }
-    scrape.milliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    scrape.milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const auto body = answer.find("\r\n\r\n");
     scrape.ok = answer.starts_with("HTTP/1.1 200") && body != std::string::npos;
     if (!scrape.ok)
