@@ -20,7 +20,8 @@ using namespace std::chrono_literals;
 
 class NotifySocket {
 public:
-    explicit NotifySocket(const std::string& path) : m_socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0)) {
+    explicit NotifySocket(const std::string& path)
+        : m_socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK, 0)) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         path.copy(address.sun_path, sizeof address.sun_path - 1);
