@@ -59,7 +59,11 @@ FleetCollector::FleetCollector(CollectorConfig config, CollectorOptions options,
     });
 }
 
-FleetCollector::~FleetCollector() = default;
+FleetCollector::~FleetCollector() {
+    // Qt lets go of the poller's descriptor before the poller closes it.
+    delete m_pollerNotifier;
+    m_pollerNotifier = nullptr;
+}
 
 std::string FleetCollector::start() {
     if (!m_poller.valid())
