@@ -13,7 +13,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 [[ "$("$collector" --version)" =~ ^tavrel-collector\ [0-9.]+$ ]] || fail "--version"
 status=0
 "$collector" 2>"$scratch/err.txt" || status=$?
-((status == 2)) && grep -q "no --config FILE given" "$scratch/err.txt" || fail "no --config: status $status"
+if ((status != 2)) || ! grep -q "no --config FILE given" "$scratch/err.txt"; then
+  fail "no --config: status $status"
+fi
 
 log_port=$(free_port)
 air_port=$(free_port)
@@ -53,6 +55,9 @@ started_pids+=("$collector_pid")
 url="http://127.0.0.1:$metrics_port/metrics"
 up() { [[ "$(metric "$url" "tavrel_repeater_up{repeater=\"$1\"}")" == 1 ]]; }
 wait_for 10 "r11 and r12 up" eval 'up r11 && up r12'
+# One thread serves every repeater: the event loop's.
+threads=$(awk '/^Threads:/ { print $2 }' "/proc/$collector_pid/status")
+((threads == 1)) || fail "the collector runs $threads threads for 2 repeaters"
 
 # A second collector on the same ports: exit 1, the port named.
 status=0
