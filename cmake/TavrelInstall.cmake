@@ -1,5 +1,6 @@
-# What `cmake --install` puts where: the two programs, the desktop entry, AppStream metadata, the icon,
-# manual pages, copyright and changelog, laid out as GNUInstallDirs says. Tests and benchmarks are never installed.
+# What `cmake --install` puts where: the three programs, the desktop entry, AppStream metadata, the icon,
+# manual pages, copyright and changelog, the collector's systemd unit and example settings, laid out as
+# GNUInstallDirs says. Tests and benchmarks are never installed.
 include(GNUInstallDirs)
 
 # The reverse-DNS id names the desktop entry, the metainfo file and the icon; the program passes it to
@@ -13,7 +14,8 @@ set(TAVREL_CONTRIB_DIR ${PROJECT_SOURCE_DIR}/contrib)
 set(TAVREL_DESKTOP_FILE ${TAVREL_CONTRIB_DIR}/desktop/${TAVREL_DESKTOP_ID}.desktop)
 set(TAVREL_METAINFO_FILE ${TAVREL_CONTRIB_DIR}/desktop/${TAVREL_DESKTOP_ID}.metainfo.xml)
 set(TAVREL_CHANGELOG_FILE ${TAVREL_CONTRIB_DIR}/debian/changelog)
-set(TAVREL_MAN_PAGES ${PROJECT_SOURCE_DIR}/docs/man/tavrel.1 ${PROJECT_SOURCE_DIR}/docs/man/tavrel-repeater.1)
+set(TAVREL_MAN_PAGES ${PROJECT_SOURCE_DIR}/docs/man/tavrel.1 ${PROJECT_SOURCE_DIR}/docs/man/tavrel-repeater.1
+                     ${PROJECT_SOURCE_DIR}/docs/man/tavrel-collector.1)
 
 # A new version needs its own release notes: the newest entry of the metainfo file and of the changelog.
 file(READ ${TAVREL_METAINFO_FILE} _tavrel_metainfo)
@@ -28,11 +30,11 @@ endif()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# Only the two programs; our libraries are static and linked into them. Every shared library they load is a
+# Only the three programs; our libraries are static and linked into them. Every shared library they load is a
 # system one, so the installed programs carry no run path (qt_standard_project_setup would give them
 # $ORIGIN/../lib, which a Debian package must not have).
-set_target_properties(tavrel tavrel-repeater PROPERTIES INSTALL_RPATH "")
-install(TARGETS tavrel tavrel-repeater RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set_target_properties(tavrel tavrel-repeater tavrel-collector PROPERTIES INSTALL_RPATH "")
+install(TARGETS tavrel tavrel-repeater tavrel-collector RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES ${TAVREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${TAVREL_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -61,9 +63,16 @@ endforeach()
 add_custom_target(tavrel_gzipped_docs ALL DEPENDS ${_tavrel_gzipped})
 
 install(FILES ${_tavrel_gzip_dir}/tavrel.1.gz ${_tavrel_gzip_dir}/tavrel-repeater.1.gz
+              ${_tavrel_gzip_dir}/tavrel-collector.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # Debian's layout: /usr/share/doc/<package>/copyright and, for a package of its own upstream, changelog.gz.
 set(TAVREL_PACKAGE_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tavrel)
 install(FILES ${TAVREL_CONTRIB_DIR}/debian/copyright DESTINATION ${TAVREL_PACKAGE_DOCDIR})
 install(FILES ${_tavrel_gzip_dir}/changelog.gz DESTINATION ${TAVREL_PACKAGE_DOCDIR})
+
+# The collector's service template and an example of its settings. The unit goes under the prefix
+# (/usr/lib/systemd/system in the package, which systemd reads as well as /lib/systemd/system), so that
+# `cmake --install --prefix DIR` never writes outside DIR.
+install(FILES ${TAVREL_CONTRIB_DIR}/systemd/tavrel-collector@.service DESTINATION lib/systemd/system)
+install(FILES ${TAVREL_CONTRIB_DIR}/collector/tavrel-collector.conf DESTINATION ${TAVREL_PACKAGE_DOCDIR}/examples)

@@ -16,7 +16,9 @@ and shows the alarm state on five lamps. Up to sixteen copies run at once,
 each against its own repeater.
 
 The package also holds tavrel-repeater, a repeater emulator for trying the
-tool on loopback and for training.")
+tool on loopback and for training, and tavrel-collector, a headless service
+that watches a fleet of repeaters, files their logs and serves their state
+as metrics for Prometheus (with a systemd unit template).")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://github.com/tavrel/tavrel")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY tavrel)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

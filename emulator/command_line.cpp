@@ -102,6 +102,21 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& arguments) {
         }
         if (name == "--help" || name == "-h") {
             line.showHelp = true;
+        } else if (name == "--fleet" || name == "--first-address") {
+            if (!hasValue && i + 1 < arguments.size()) {
+                value = arguments[++i];
+                hasValue = true;
+            }
+            std::size_t count = 0;
+            sockaddr_in address{};
+            if (name == "--fleet" && hasValue && parseSize(value, count) && count >= 1 &&
+                count <= static_cast<std::size_t>(kMaxFleet))
+                line.fleet = static_cast<int>(count);
+            else if (name == "--first-address" && hasValue && makeIPv4Address(value, kOmPort, address))
+                line.firstAddress = std::string(value);
+            else
+                line.error = std::string(name) + (name == "--fleet" ? " needs a count from 1 to 10000"
+                                                                    : " needs a dotted IPv4 address");
         } else if (name == "--refuse" || name == "--quiet") {
             (name == "--refuse" ? line.options.refuse : line.options.quiet) = true;
         } else {
@@ -146,13 +161,17 @@ std::string helpText() {
         "  --refuse              never listen on the O&M port\n"
         "  --drop-after S        close each connection S seconds after accepting it\n"
         "  --quiet               no ALIVE status line every second (a quiet repeater for idle measurements)\n"
+        "  --fleet N             play N repeaters in one process (1..10000), each on its own address from\n"
+        "                        --first-address on, each sending its logs from that address; every other\n"
+        "                        option applies to each of them\n"
+        "  --first-address A     the first fleet repeater's address (default %s); the next ones follow it\n"
         "  --help, -h            this text\n"
         "\n"
         "One monitor connection at a time: a new connection replaces the current one.\n"
-        "\n%s\n"
+        "\n%s\n%s\n"
         "SIGINT and SIGTERM end the program; end of standard input does not.\n",
         kOmPort, kOmPort, kDefaultAddress, kDefaultLogLineBytes, kDmrAirRecordsPerSecond,
-        controlHelpText().c_str());
+        kDefaultFirstAddress, controlHelpText().c_str(), fleetControlHelpText().c_str());
 }
 
 std::string controlHelpText() {
@@ -164,6 +183,70 @@ std::string controlHelpText() {
            "  drop       close the monitor's connection\n"
            "  quit       end the program\n"
            "  help       list these lines\n";
+}
+
+std::string fleetControlHelpText() {
+    return "Control lines in fleet mode (I: a repeater's number from 1, or all):\n"
+           "  alarm I N  repeater I reports alarm bits N from now on\n"
+           "  log I TEXT repeater I sends TEXT as one log datagram\n"
+           "  off I      switch repeater I off: its port and connection close, it sends nothing\n"
+           "  on I       switch repeater I on again\n"
+           "  reboot I   reboot repeater I as on REBOOTREPEATER\n"
+           "  drop I     close repeater I's monitor connection\n"
+           "  stats      print how many are on and connected, lines sent, busiest millisecond of accepts\n"
+           "  quit       end the program\n";
+}
+
+FleetControl parseFleetControlLine(std::string_view line) {
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    line = trimSpaces(line);
+    FleetControl control;
+    const auto firstSpace = line.find(' ');
+    const std::string_view word = line.substr(0, firstSpace);
+    std::string_view rest =
+        firstSpace == std::string_view::npos ? std::string_view{} : trimSpaces(line.substr(firstSpace + 1));
+    if (word.empty()) {
+        control.kind = FleetControlKind::Empty;
+        return control;
+    }
+    if (word == "stats" || word == "quit" || word == "help") {
+        if (rest.empty())
+            control.kind = word == "stats"  ? FleetControlKind::Stats
+                           : word == "quit" ? FleetControlKind::Quit
+                                            : FleetControlKind::Help;
+        return control;
+    }
+    const auto secondSpace = rest.find(' ');
+    const std::string_view target = rest.substr(0, secondSpace);
+    const std::string_view argument =
+        secondSpace == std::string_view::npos ? std::string_view{} : rest.substr(secondSpace + 1);
+    std::size_t number = 0;
+    if (target == "all")
+        control.member = 0;
+    else if (parseSize(target, number) && number >= 1 && number <= static_cast<std::size_t>(kMaxFleet))
+        control.member = static_cast<int>(number);
+    else
+        return control;
+    if (word == "alarm") {
+        if (const auto bits = parseAlarmBits(trimSpaces(argument))) {
+            control.kind = FleetControlKind::Alarm;
+            control.alarmBits = *bits;
+        }
+    } else if (word == "log") {
+        control.kind = FleetControlKind::Log;
+        control.text = unescape(argument);
+    } else if (argument.empty()) {
+        if (word == "off")
+            control.kind = FleetControlKind::Off;
+        else if (word == "on")
+            control.kind = FleetControlKind::On;
+        else if (word == "reboot")
+            control.kind = FleetControlKind::Reboot;
+        else if (word == "drop")
+            control.kind = FleetControlKind::Drop;
+    }
+    return control;
 }
 
 ControlLine parseControlLine(std::string_view line) {

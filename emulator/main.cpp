@@ -10,7 +10,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include <functional>
+#include <sys/resource.h>
+
 #include "emulator/command_line.h"
+#include "emulator/fleet_emulator.h"
 #include "emulator/repeater_emulator.h"
 #include "emulator/text_format.h"
 
@@ -92,9 +96,62 @@ bool control(RepeaterEmulator& emulator, std::string_view text) {
     return true;
 }
 
+// Runs one fleet control line; false when it asks to quit.
+bool controlFleet(FleetEmulator& fleet, std::string_view text) {
+    const FleetControl line = parseFleetControlLine(text);
+    bool known = true;
+    switch (line.kind) {
+    case FleetControlKind::Alarm:
+        known = fleet.setAlarmBits(line.member, line.alarmBits);
+        break;
+    case FleetControlKind::Log:
+        known = line.member >= 0 && line.member <= fleet.size();
+        if (known && !fleet.sendLog(line.member, line.text))
+            say("not every log datagram was sent: no log destination (SETLOGDST) yet, or the send failed");
+        break;
+    case FleetControlKind::Off:
+        known = fleet.switchOff(line.member);
+        break;
+    case FleetControlKind::On:
+        known = fleet.switchOn(line.member);
+        break;
+    case FleetControlKind::Reboot:
+        known = fleet.reboot(line.member);
+        break;
+    case FleetControlKind::Drop:
+        known = fleet.dropConnection(line.member);
+        break;
+    case FleetControlKind::Stats: {
+        const FleetStats stats = fleet.stats();
+        say(textf(
+            "stats: %d repeaters, %d on, %d connected, %llu connections accepted, %llu numbered lines sent, "
+            "%llu commands received, at most %d accepts in one millisecond",
+            stats.members, stats.poweredOn, stats.connected,
+            static_cast<unsigned long long>(stats.connections),
+            static_cast<unsigned long long>(stats.numberedLinesSent),
+            static_cast<unsigned long long>(stats.commandsReceived), stats.mostAcceptsInOneMs));
+        fleet.resetAcceptCount();
+        break;
+    }
+    case FleetControlKind::Quit:
+        return false;
+    case FleetControlKind::Help:
+        printLine(fleetControlHelpText());
+        break;
+    case FleetControlKind::Empty:
+        break;
+    case FleetControlKind::Invalid:
+        known = false;
+        break;
+    }
+    if (!known)
+        say("unknown control line or repeater number \"" + escapeText(text) + "\"; type help");
+    return true;
+}
+
 // Waits for control lines and stop signals. End of input only stops the reading: the emulator may run in
 // the background with its input closed, and then only a signal ends it.
-void serve(RepeaterEmulator& emulator, int signalFd) {
+void serve(const std::function<bool(std::string_view)>& control, int signalFd) {
     bool inputOpen = true;
     std::string pending;
     for (;;) {
@@ -116,7 +173,7 @@ void serve(RepeaterEmulator& emulator, int signalFd) {
         if (received <= 0) {
             // A background job reading its terminal gets EIO (SIGTTIN is ignored): that input is closed too.
             inputOpen = false;
-            if (!pending.empty() && !control(emulator, pending))
+            if (!pending.empty() && !control(pending))
                 return;
             say("standard input closed; stop with SIGINT or SIGTERM");
             continue;
@@ -125,7 +182,7 @@ void serve(RepeaterEmulator& emulator, int signalFd) {
         for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
             const std::string text = pending.substr(0, end);
             pending.erase(0, end + 1);
-            if (!control(emulator, text))
+            if (!control(text))
                 return;
         }
     }
@@ -158,12 +215,31 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (commandLine.fleet > 0) {
+        // Three descriptors per repeater: more than the usual soft limit of 1024 for a fleet of a thousand.
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
+            limit.rlim_cur = limit.rlim_max;
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        FleetEmulator fleet(std::move(commandLine.options), commandLine.fleet, commandLine.firstAddress);
+        if (!fleet.start()) {
+            say(fleet.error());
+            return 1;
+        }
+        say(textf("fleet of %d repeaters listening on %s to %s:%u; type help for the control lines",
+                  fleet.size(), fleet.address(1).c_str(), fleet.address(fleet.size()).c_str(), kOmPort));
+        serve([&](std::string_view text) { return controlFleet(fleet, text); }, signals.fd());
+        fleet.stop();
+        return 0;
+    }
+
     commandLine.options.console = printLine;
     RepeaterEmulator emulator(std::move(commandLine.options));
     if (!emulator.start())
         return 1;
     say("type help for the control lines");
-    serve(emulator, signals.fd());
+    serve([&](std::string_view text) { return control(emulator, text); }, signals.fd());
     emulator.stop();
     return 0;
 }

@@ -34,6 +34,11 @@ bool RepeaterEmulator::start() {
         say(textf("cannot create the UDP log socket: %s", std::strerror(errno)));
         return false;
     }
+    // Logs leave from the repeater's own address, as a real repeater's do: a collector tells repeaters apart
+    // by it. Without that address (a typing error is reported by the listener) the system picks one.
+    sockaddr_in own{};
+    if (makeIPv4Address(m_options.address, 0, own))
+        ::bind(m_udp.fd(), reinterpret_cast<const sockaddr*>(&own), sizeof own);
     const auto now = Clock::now();
     m_startTime = now;
     m_bootTime = now;

@@ -8,6 +8,11 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev # Qt 6 Widgets and SVG icons (Qt's CMake files look for OpenGL)
   libgtest-dev libgmock-dev        # tests
   libbenchmark-dev                 # benchmarks under bench/
+  prometheus-cpp-dev               # the collector's metric model and exposition text
+  libsystemd-dev pkg-config        # the collector's systemd notifications (Type=notify, watchdog)
+  prometheus                       # the collector's integration test and `promtool test rules`
+  systemd                          # `systemd-analyze verify` of the collector's unit
+  curl jq                          # the collector's program tests ask its metrics and Prometheus's API
   fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
   xvfb xauth                       # a virtual display where none is available
   socat                            # poking the UDP and TCP ports by hand

@@ -1,0 +1,270 @@
+// tavrel_fleet_bench: one collector against an emulated fleet of 1,000 repeaters on 127.0.10.1 onwards, in
+// processes of their own; prints the README's table of the fleet figures. Run by scripts/fleet-bench.sh.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/child_process.h"
+#include "bench/fleet_probe.h"
+#include "bench/proc_stats.h"
+
+namespace {
+
+using namespace tavrel::bench;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint16_t kMetricsPort = 9579;
+constexpr const char* kFirstAddress = "127.0.10.1";
+
+struct Settings {
+    int repeaters = 1000;
+    int steadySeconds = 30;
+    int loadSeconds = 10;
+    double linesPerSecond = 20;
+    std::string binDir;
+};
+
+struct Row {
+    std::string figure, conditions, measured, target;
+    bool met = false;
+};
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// Scrapes every 100 ms until `count` repeaters are up; the time it took, or nothing after the limit.
+std::optional<double> waitAllUp(int count, Clock::time_point since, std::chrono::seconds limit) {
+    while (Clock::now() - since < limit) {
+        if (scrapeMetrics(kMetricsPort).repeatersUp >= count)
+            return seconds(Clock::now() - since);
+        std::this_thread::sleep_for(100ms);
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<ChildProcess> startFleet(const Settings& s, const std::vector<std::string>& extra) {
+    std::vector<std::string> argv{s.binDir + "/tavrel-repeater",
+                                  "--fleet",
+                                  std::to_string(s.repeaters),
+                                  "--first-address",
+                                  kFirstAddress,
+                                  "--quiet",
+                                  "--air-rate",
+                                  "0"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    auto fleet = ChildProcess::start(argv, ChildOutput{.pipeStdout = true});
+    if (!fleet || !fleet->waitForLine("", 10s) /* the time stamp starts the line */)
+        return nullptr;
+    return fleet;
+}
+
+// The fleet's "stats" line, e.g. "... 12 numbered lines sent, ... at most 3 accepts in one millisecond".
+std::string fleetStats(ChildProcess& fleet) {
+    fleet.writeLine("stats");
+    for (auto line = fleet.readLine(5s); line; line = fleet.readLine(5s))
+        if (line->find("stats: ") != std::string::npos)
+            return line->substr(line->find("stats: ") + 7);
+    return {};
+}
+
+long long numberBefore(const std::string& text, const std::string& words) {
+    const auto at = text.find(words);
+    if (at == std::string::npos)
+        return -1;
+    const auto start = text.rfind(' ', at - 2);
+    return std::stoll(text.substr(start + 1, at - start - 1));
+}
+
+std::string machine() {
+    std::ifstream cpu("/proc/cpuinfo");
+    std::string model = "unknown CPU";
+    for (std::string line; std::getline(cpu, line);)
+        if (line.starts_with("model name")) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    std::ifstream load("/proc/loadavg");
+    std::string one;
+    load >> one;
+    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores, load " + one;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Settings s;
+    s.binDir = std::filesystem::path(argv[0]).parent_path().string();
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (name == "--repeaters")
+            s.repeaters = std::stoi(argv[i + 1]);
+        else if (name == "--steady-seconds")
+            s.steadySeconds = std::stoi(argv[i + 1]);
+        else if (name == "--load-seconds")
+            s.loadSeconds = std::stoi(argv[i + 1]);
+    }
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "tavrel-fleet-bench";
+    std::filesystem::remove_all(scratch);
+    std::filesystem::create_directories(scratch / "state");
+    {
+        std::ofstream config(scratch / "fleet.conf");
+        config << "[collector]\nlocal_address=127.0.0.1\nlog_port=46320\nair_port=47320\nmetrics_listen=127."
+                  "0.0.1:"
+               << kMetricsPort << "\nstate_dir=" << (scratch / "state").string() << "\n";
+        for (int i = 0; i < s.repeaters; ++i) {
+            const unsigned address = (127u << 24) + (10u << 8) + 1u + static_cast<unsigned>(i);
+            config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255)
+                   << "." << ((address >> 8) & 255) << "." << (address & 255) << "\n";
+        }
+    }
+    std::fprintf(stderr, "machine at start: %s\n", machine().c_str());
+    const std::string startMachine = machine();
+    std::vector<Row> rows;
+    const std::string n = std::to_string(s.repeaters);
+
+    // Phase 1: a quiet fleet (no log load): connecting, steady state, scrapes, restart of all at once.
+    auto fleet = startFleet(s, {"--reboot-seconds", "1"});
+    if (!fleet)
+        return std::fprintf(stderr, "the emulator fleet did not start\n"), 1;
+    const auto collectorStart = Clock::now();
+    auto collector =
+        ChildProcess::start({s.binDir + "/tavrel-collector", "--config", (scratch / "fleet.conf").string()},
+                            ChildOutput{.stderrPath = (scratch / "collector.log").string()});
+    if (!collector)
+        return std::fprintf(stderr, "the collector did not start\n"), 1;
+    const auto connected = waitAllUp(s.repeaters, collectorStart, 60s);
+    std::fprintf(stderr, "all connected: %s s\n", connected ? fixed(*connected, 2).c_str() : "never");
+    rows.push_back({"All connected after start",
+                    n +
+                        " emulated repeaters (one process, --quiet), collector started after them; /metrics "
+                        "scraped every 100 ms until all " +
+                        n + " are up",
+                    connected ? fixed(*connected, 2) + " s" : "not within 60 s", "< 10 s",
+                    connected && *connected < 10});
+
+    std::this_thread::sleep_for(3s); // past the connect bursts: SETLOGDST repeats ended, timers in step
+    const auto cpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
+    const auto steadyStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(s.steadySeconds));
+    const double cpuPercent =
+        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - cpuBefore) /
+        (seconds(Clock::now() - steadyStart) * 1e6) * 100;
+    std::ifstream status("/proc/" + std::to_string(collector->pid()) + "/status");
+    std::string threads = "?";
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Threads:"))
+            threads = line.substr(line.find_first_not_of(" \t", 8));
+    std::fprintf(stderr, "steady CPU: %.2f %%\n", cpuPercent);
+    rows.push_back({"Steady-state CPU",
+                    std::to_string(s.steadySeconds) + " s, all " + n + " connected: " + n +
+                        " heartbeats per 5 s, " + std::to_string(s.repeaters / 2) +
+                        " alarm queries/s and the log line each command makes; no scrapes; /proc/<pid>/stat; "
+                        "collector threads: " +
+                        threads,
+                    fixed(cpuPercent, 2) + " % of one core", "< 3 % of one core", cpuPercent < 3});
+
+    std::vector<double> scrapeMs;
+    std::size_t scrapeBytes = 0;
+    for (int i = 0; i < 20; ++i) {
+        const Scrape scrape = scrapeMetrics(kMetricsPort);
+        scrapeMs.push_back(scrape.ok ? scrape.milliseconds : 1e9);
+        scrapeBytes = scrape.bytes;
+        std::this_thread::sleep_for(100ms);
+    }
+    std::sort(scrapeMs.begin(), scrapeMs.end());
+    rows.push_back({"Scrape of /metrics",
+                    "20 GET /metrics over loopback, 100 ms apart, " + n + " repeaters (" +
+                        std::to_string(scrapeBytes / 1024) + " KiB of text); connect to last byte",
+                    "median " + fixed(scrapeMs[10], 1) + " ms, max " + fixed(scrapeMs.back(), 1) + " ms",
+                    "< 50 ms", scrapeMs.back() < 50});
+
+    fleetStats(*fleet); // resets the accept count
+    const auto rebootAt = Clock::now();
+    fleet->writeLine("reboot all");
+    std::this_thread::sleep_for(300ms); // the losses are seen before counting who is up
+    const auto back = waitAllUp(s.repeaters, rebootAt, 30s);
+    const long long spread = numberBefore(fleetStats(*fleet), "accepts in one millisecond");
+    std::fprintf(stderr, "restart: back after %s s, at most %lld accepts in one ms\n",
+                 back ? fixed(*back, 2).c_str() : "never", spread);
+    rows.push_back({"All restarted at once",
+                    "`reboot all`: every emulated repeater closes its connection and its port at the same "
+                    "moment, the port reopens 1 s later; from the reboot to all up in /metrics; the "
+                    "emulators count accepted connections per millisecond",
+                    (back ? "all back " + fixed(*back, 2) + " s after the reboot (" + fixed(*back - 1, 2) +
+                                " s after the ports reopened)"
+                          : std::string("not within 30 s")) +
+                        ", at most " + std::to_string(spread) + " connections accepted in one millisecond",
+                    "< 5 s, no burst of " + n + " connects in one millisecond",
+                    back && *back < 5 && spread >= 0 && spread < s.repeaters / 10});
+    fleet->writeLine("quit");
+    fleet->waitForExit(10s);
+
+    // Phase 2: the same fleet with 20 numbered lines/s each.
+    auto loaded = startFleet(s, {"--log-rate", fixed(s.linesPerSecond, 0), "--log-size", "100"});
+    if (!loaded)
+        return std::fprintf(stderr, "the loaded fleet did not start\n"), 1;
+    const auto loadedStart = Clock::now();
+    const auto reconnected = waitAllUp(s.repeaters, loadedStart, 60s);
+    const auto loadCpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
+    const auto loadStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(s.loadSeconds));
+    const double loadCpu =
+        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - loadCpuBefore) /
+        (seconds(Clock::now() - loadStart) * 1e6) * 100;
+    loaded->writeLine("off all"); // stops sending; the count below is final
+    const long long sent = numberBefore(fleetStats(*loaded), "numbered lines sent");
+    std::this_thread::sleep_for(2s); // what is still queued is filed
+    const FiledLines filed = countFiledLines(scratch / "state");
+    const double total = seconds(Clock::now() - loadedStart);
+    std::fprintf(stderr, "log load: sent %lld, filed %llu, missing %llu, twice %llu, CPU %.1f %%\n", sent,
+                 static_cast<unsigned long long>(filed.lines), static_cast<unsigned long long>(filed.missing),
+                 static_cast<unsigned long long>(filed.twice), loadCpu);
+    const bool nothingLost =
+        sent > 0 && filed.lines == static_cast<std::uint64_t>(sent) && filed.missing == 0 && filed.twice == 0;
+    rows.push_back({"Aggregate log load",
+                    n + " repeaters x " + fixed(s.linesPerSecond, 0) + " numbered 100-byte lines/s (" +
+                        std::to_string(static_cast<int>(s.repeaters * s.linesPerSecond)) +
+                        "/s) from a restarted fleet (all back after " +
+                        (reconnected ? fixed(*reconnected, 1) : std::string("?")) + " s), about " +
+                        fixed(total, 0) + " s in all; every run log read back; collector CPU over " +
+                        std::to_string(s.loadSeconds) + " s of full load",
+                    std::to_string(filed.lines) + " of " + std::to_string(sent) + " lines filed in " +
+                        std::to_string(filed.runLogs) + " run logs, " + std::to_string(filed.missing) +
+                        " lost, " + std::to_string(filed.twice) + " twice; CPU " + fixed(loadCpu, 1) +
+                        " % of one core",
+                    "nothing lost", nothingLost});
+
+    const auto peak = procStatusKiB(collector->pid(), "VmHWM").value_or(0);
+    rows.push_back({"Peak memory", "VmHWM of the collector at the end of all the above (" + n + " repeaters)",
+                    fixed(static_cast<double>(peak) / 1024, 1) + " MB", "< 200 MB",
+                    peak > 0 && peak < 200 * 1024});
+    loaded->writeLine("quit");
+    collector->signal(SIGTERM);
+    collector->waitForExit(5s);
+
+    std::printf("Machine at the start: %s; at the end: %s.\n\n", startMachine.c_str(), machine().c_str());
+    std::printf("| # | Figure | Conditions | Tavrel | Target | Met |\n|---|---|---|---|---|---|\n");
+    int index = 1;
+    bool allMet = true;
+    for (const Row& row : rows) {
+        std::printf("| F%d | %s | %s | %s | %s | %s |\n", index++, row.figure.c_str(), row.conditions.c_str(),
+                    row.measured.c_str(), row.target.c_str(), row.met ? "yes" : "no");
+        allMet = allMet && row.met;
+    }
+    std::filesystem::remove_all(scratch);
+    return allMet ? 0 : 3;
+}

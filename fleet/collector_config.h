@@ -1,0 +1,49 @@
+// The collector's settings file: a [collector] section and one section per watched repeater, checked line by
+// line so that a mistake is reported with its file and line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavrel {
+
+inline constexpr std::uint16_t kDefaultCollectorLogPort = 44320;
+inline constexpr std::uint16_t kDefaultCollectorAirPort = 45320;
+inline constexpr std::string_view kDefaultMetricsListen = "127.0.0.1:9479";
+
+struct WatchedRepeaterConfig {
+    std::string name; // the section's name, the `repeater` label of its metrics
+    std::string address;
+    bool airLog = false;
+
+    friend bool operator==(const WatchedRepeaterConfig&, const WatchedRepeaterConfig&) = default;
+};
+
+struct CollectorConfig {
+    std::string localAddress; // announced in SETLOGDST and AILOGON, and where both UDP ports are bound
+    std::uint16_t logPort = kDefaultCollectorLogPort;
+    std::uint16_t airPort = kDefaultCollectorAirPort;
+    std::string metricsAddress = "127.0.0.1";
+    std::uint16_t metricsPort = 9479;
+    std::string stateDir;
+    std::vector<WatchedRepeaterConfig> repeaters; // in the file's order
+};
+
+// Where state_dir comes from when the file does not set it.
+struct ConfigEnvironment {
+    std::string stateDirectory; // $STATE_DIRECTORY (systemd's StateDirectory=); the first of its list
+    std::string xdgStateHome;   // $XDG_STATE_HOME
+    std::string home;           // $HOME, for XDG's default ~/.local/state
+};
+ConfigEnvironment processEnvironment();
+
+struct ConfigResult {
+    std::optional<CollectorConfig> config;
+    std::string error; // "FILE:LINE: what is wrong" when config is empty
+};
+
+ConfigResult loadCollectorConfig(const std::string& path, const ConfigEnvironment& environment);
+
+} // namespace tavrel

@@ -1,0 +1,210 @@
+// The fleet's event loop on Qt's: one socket notifier for the poller, one timer for the schedule's next
+// deadline.
+#include "fleet/fleet_collector.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "receivers/receiver_profiles.h"
+#include "session/monitor_texts.h"
+
+namespace tavrel {
+namespace {
+
+// Unknown senders are reported once each, up to this many; past it a flood cannot grow the list.
+constexpr std::size_t kMaxReportedUnknown = 1024;
+
+std::uint32_t hostOrderAddress(const std::string& dotted) {
+    sockaddr_in address{};
+    makeIPv4Address(dotted, 0, address);
+    return ntohl(address.sin_addr.s_addr);
+}
+
+} // namespace
+
+FleetCollector::FleetCollector(CollectorConfig config, CollectorOptions options, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_options(std::move(options)),
+      m_random(m_options.seed != 0 ? m_options.seed : std::random_device{}()),
+      m_context{m_poller,
+                m_timers,
+                m_options.steadyNow ? m_options.steadyNow : [] { return TimerSchedule::Clock::now(); },
+                m_options.wallNow ? m_options.wallNow : MonitorRules::WallTime(WallClock::now),
+                m_options.stampNow ? m_options.stampNow : StampClock(currentStampedTime),
+                m_random,
+                m_config.localAddress,
+                m_config.logPort,
+                m_config.airPort,
+                m_config.stateDir},
+      m_logPort(
+          m_poller, kRepeaterLogProfile.slotSize,
+          [this](std::uint32_t sender, std::span<const char> bytes) { onDatagram(true, sender, bytes); }),
+      m_airPort(
+          m_poller, kAirLogProfile.slotSize,
+          [this](std::uint32_t sender, std::span<const char> bytes) { onDatagram(false, sender, bytes); }),
+      m_metrics(std::make_shared<FleetMetrics>(std::string(kVersionText))),
+      m_metricsServer(m_poller, [this] { return exposition(m_metrics->Collect()); }) {
+    m_loopTimer = new QTimer(this);
+    m_loopTimer->setSingleShot(true);
+    m_loopTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_loopTimer, &QTimer::timeout, this, [this] {
+        m_armedFor.reset();
+        runDueTimers();
+    });
+}
+
+FleetCollector::~FleetCollector() {
+    // Qt lets go of the poller's descriptor before the poller closes it.
+    delete m_pollerNotifier;
+    m_pollerNotifier = nullptr;
+}
+
+std::string FleetCollector::start() {
+    if (!m_poller.valid())
+        return std::string("cannot create the event poller: ") + std::strerror(errno);
+    if (std::string error = m_logPort.open(m_config.localAddress, m_config.logPort, "log_port");
+        !error.empty())
+        return error;
+    if (std::string error = m_airPort.open(m_config.localAddress, m_config.airPort, "air_port");
+        !error.empty())
+        return error;
+    // Ports given as 0 (tests) are announced as bound.
+    m_context.logPort = m_logPort.port();
+    m_context.airPort = m_airPort.port();
+    if (m_options.serveMetrics)
+        if (std::string error = m_metricsServer.open(m_config.metricsAddress, m_config.metricsPort);
+            !error.empty())
+            return error;
+
+    m_pollerNotifier = new QSocketNotifier(m_poller.fd(), QSocketNotifier::Read, this);
+    connect(m_pollerNotifier, &QSocketNotifier::activated, this, [this] { dispatchEvents(); });
+    for (const WatchedRepeaterConfig& repeater : m_config.repeaters)
+        addRepeater(repeater);
+    armLoopTimer();
+    say("watching " + std::to_string(m_repeaters.size()) + " repeaters; logs to " + m_config.localAddress +
+        ":" + std::to_string(m_logPort.port()) + ", air logs to port " + std::to_string(m_airPort.port()));
+    return {};
+}
+
+std::optional<std::uint16_t> FleetCollector::metricsPort() const {
+    if (m_metricsServer.port() == 0)
+        return std::nullopt;
+    return m_metricsServer.port();
+}
+
+void FleetCollector::reload(const CollectorConfig& config) {
+    if (config.localAddress != m_config.localAddress || config.logPort != m_config.logPort ||
+        config.airPort != m_config.airPort || config.metricsAddress != m_config.metricsAddress ||
+        config.metricsPort != m_config.metricsPort || config.stateDir != m_config.stateDir)
+        say("changes to [collector] take effect at the next start; the repeaters are updated now");
+
+    std::map<std::string, const WatchedRepeaterConfig*> wanted;
+    for (const WatchedRepeaterConfig& repeater : config.repeaters)
+        wanted.emplace(repeater.name, &repeater);
+    int removed = 0;
+    int added = 0;
+    std::set<std::string> kept;
+    for (auto it = m_repeaters.begin(); it != m_repeaters.end();) {
+        const auto found = wanted.find(it->second->config().name);
+        if (found != wanted.end() && *found->second == it->second->config()) {
+            kept.insert(found->first);
+            ++it;
+            continue;
+        }
+        const std::uint32_t id = it++->first;
+        removeRepeater(id);
+        ++removed;
+    }
+    for (const WatchedRepeaterConfig& repeater : config.repeaters)
+        if (!kept.contains(repeater.name)) {
+            addRepeater(repeater);
+            ++added;
+        }
+    m_config.repeaters = config.repeaters;
+    armLoopTimer();
+    say("configuration reloaded: " + std::to_string(added) + " repeaters started, " +
+        std::to_string(removed) + " stopped, " + std::to_string(kept.size()) + " unchanged");
+}
+
+WatchedRepeater* FleetCollector::find(std::string_view name) const {
+    for (const auto& [id, repeater] : m_repeaters)
+        if (repeater->config().name == name)
+            return repeater.get();
+    return nullptr;
+}
+
+void FleetCollector::addRepeater(const WatchedRepeaterConfig& config) {
+    const std::uint32_t id = m_nextId++;
+    auto repeater = std::make_unique<WatchedRepeater>(id, config, m_context);
+    m_bySender[hostOrderAddress(config.address)] = repeater.get();
+    m_metrics->add(repeater->metrics());
+    repeater->start();
+    m_repeaters.emplace(id, std::move(repeater));
+}
+
+void FleetCollector::removeRepeater(std::uint32_t id) {
+    const auto it = m_repeaters.find(id);
+    if (it == m_repeaters.end())
+        return;
+    m_bySender.erase(hostOrderAddress(it->second->config().address));
+    m_metrics->remove(*it->second->metrics());
+    m_repeaters.erase(it);
+}
+
+void FleetCollector::onDatagram(bool log, std::uint32_t sender, std::span<const char> bytes) {
+    const auto it = m_bySender.find(sender);
+    if (it == m_bySender.end()) {
+        m_metrics->countUnknownSender();
+        if (m_reportedUnknown.size() < kMaxReportedUnknown && m_reportedUnknown.insert(sender).second)
+            say("datagram from " + dottedAddress(sender) + ", which is no configured repeater: not filed" +
+                " (said once per address)");
+        return;
+    }
+    if (log)
+        it->second->onLogDatagram(std::string_view(bytes.data(), bytes.size()));
+    else
+        it->second->onAirRecord(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+void FleetCollector::dispatchEvents() {
+    m_poller.dispatch();
+    armLoopTimer();
+}
+
+void FleetCollector::runDueTimers() {
+    const auto now = m_context.steadyNow();
+    while (const auto key = m_timers.takeDue(now)) {
+        const auto it = m_repeaters.find(key->owner);
+        if (it != m_repeaters.end())
+            it->second->onTimer(key->id);
+    }
+    armLoopTimer();
+}
+
+void FleetCollector::armLoopTimer() {
+    const auto next = m_timers.nextDue();
+    if (next == m_armedFor)
+        return;
+    m_armedFor = next;
+    if (!next) {
+        m_loopTimer->stop();
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - m_context.steadyNow());
+    m_loopTimer->start(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+void FleetCollector::say(const std::string& text) const {
+    if (m_options.log)
+        m_options.log(text);
+    else
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+} // namespace tavrel

@@ -1,0 +1,94 @@
+// A fleet of watched repeaters in one event loop: the shared poller and timer schedule, the fleet's log and
+// air ports that tell senders apart, the metrics endpoint, and adding or removing repeaters on a new
+// configuration.
+#pragma once
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "fleet/collector_config.h"
+#include "fleet/datagram_port.h"
+#include "fleet/event_poller.h"
+#include "fleet/fleet_context.h"
+#include "fleet/fleet_metrics.h"
+#include "fleet/metrics_server.h"
+#include "fleet/timer_schedule.h"
+#include "fleet/watched_repeater.h"
+
+class QSocketNotifier;
+class QTimer;
+
+namespace tavrel {
+
+// What tests and benchmarks put in place of the real pieces.
+struct CollectorOptions {
+    std::function<TimerSchedule::Clock::time_point()> steadyNow{}; // empty: the steady clock
+    MonitorRules::WallTime wallNow{};                              // empty: the system clock
+    StampClock stampNow{};                                         // empty: local time
+    std::function<void(std::string_view)> log{};                   // the collector's own log; empty: stderr
+    bool serveMetrics = true;
+    std::uint32_t seed = 0; // of the reconnection jitter; 0: from the system
+};
+
+class FleetCollector : public QObject {
+public:
+    explicit FleetCollector(CollectorConfig config, CollectorOptions options = {}, QObject* parent = nullptr);
+    ~FleetCollector() override;
+
+    // Binds both UDP ports and the metrics listener, then starts watching every repeater. On failure (a port
+    // in use) nothing runs and the message says which.
+    std::string start();
+    // Applies a re-read configuration: removed repeaters stop, new ones start, changed ones start afresh and
+    // the others go on undisturbed. Changes to [collector] need a restart and are only reported.
+    void reload(const CollectorConfig& config);
+
+    // Runs every timer that is due by the fleet's clock (the loop's timer calls it; tests call it directly).
+    void runDueTimers();
+
+    const CollectorConfig& config() const { return m_config; }
+    FleetMetrics& metrics() { return *m_metrics; }
+    std::optional<std::uint16_t> metricsPort() const;
+    std::uint16_t logPort() const { return m_logPort.port(); }
+    std::uint16_t airPort() const { return m_airPort.port(); }
+    std::size_t repeaterCount() const { return m_repeaters.size(); }
+    WatchedRepeater* find(std::string_view name) const;
+    const TimerSchedule& timers() const { return m_timers; }
+
+private:
+    void addRepeater(const WatchedRepeaterConfig& config);
+    void removeRepeater(std::uint32_t id);
+    void onDatagram(bool log, std::uint32_t sender, std::span<const char> bytes);
+    void dispatchEvents();
+    void armLoopTimer();
+    void say(const std::string& text) const;
+
+    CollectorConfig m_config;
+    CollectorOptions m_options;
+    std::mt19937 m_random;
+    EventPoller m_poller;
+    TimerSchedule m_timers;
+    FleetContext m_context;
+    std::map<std::uint32_t, std::unique_ptr<WatchedRepeater>> m_repeaters;
+    std::unordered_map<std::uint32_t, WatchedRepeater*> m_bySender; // IPv4 address in host order
+    std::uint32_t m_nextId = 1;
+    DatagramPort m_logPort;
+    DatagramPort m_airPort;
+    std::set<std::uint32_t> m_reportedUnknown;
+    std::shared_ptr<FleetMetrics> m_metrics;
+    MetricsServer m_metricsServer;
+    QSocketNotifier* m_pollerNotifier = nullptr;
+    QTimer* m_loopTimer = nullptr;
+    std::optional<TimerSchedule::Clock::time_point> m_armedFor;
+};
+
+} // namespace tavrel

@@ -1,0 +1,30 @@
+// What every watched repeater shares with its fleet: the poller and timer schedule of the one event loop, the
+// clocks, where logs are sent and filed, and the random source of the reconnection jitter.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+
+#include "fleet/event_poller.h"
+#include "fleet/timer_schedule.h"
+#include "session/monitor_rules.h"
+#include "session/stamped_time.h"
+
+namespace tavrel {
+
+struct FleetContext {
+    EventPoller& poller;
+    TimerSchedule& timers;
+    std::function<TimerSchedule::Clock::time_point()> steadyNow;
+    MonitorRules::WallTime wallNow;
+    StampClock stampNow;
+    std::mt19937& random;
+    std::string localAddress;
+    std::uint16_t logPort = 0;
+    std::uint16_t airPort = 0;
+    std::string stateDir;
+};
+
+} // namespace tavrel

@@ -1,0 +1,107 @@
+// Builds the metric families of every watched repeater from their atomic values.
+#include "fleet/fleet_metrics.h"
+
+#include <algorithm>
+
+#include <prometheus/text_serializer.h>
+
+namespace tavrel {
+namespace {
+
+using prometheus::ClientMetric;
+using prometheus::MetricFamily;
+using prometheus::MetricType;
+
+double loaded(const std::atomic<std::uint64_t>& value) {
+    return static_cast<double>(value.load(std::memory_order_relaxed));
+}
+
+ClientMetric sample(const RepeaterMetrics& repeater, MetricType type, double value, int alarm = -1) {
+    ClientMetric metric;
+    if (alarm >= 0)
+        metric.label.push_back({"alarm", std::string(kAlarmLabels[static_cast<std::size_t>(alarm)])});
+    metric.label.push_back({"repeater", repeater.name});
+    (type == MetricType::Counter ? metric.counter.value : metric.gauge.value) = value;
+    return metric;
+}
+
+MetricFamily family(std::string name, std::string help, MetricType type) {
+    return MetricFamily{std::move(name), std::move(help), type, {}};
+}
+
+} // namespace
+
+void FleetMetrics::add(std::shared_ptr<const RepeaterMetrics> repeater) {
+    std::lock_guard lock(m_mutex);
+    m_repeaters.push_back(std::move(repeater));
+}
+
+void FleetMetrics::remove(const RepeaterMetrics& repeater) {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_repeaters, [&](const auto& held) { return held.get() == &repeater; });
+}
+
+std::vector<MetricFamily> FleetMetrics::Collect() const {
+    std::vector<std::shared_ptr<const RepeaterMetrics>> repeaters;
+    {
+        std::lock_guard lock(m_mutex);
+        repeaters = m_repeaters;
+    }
+    auto up =
+        family("tavrel_repeater_up", "1 while the O&M link to the repeater is connected", MetricType::Gauge);
+    auto active = family("tavrel_alarm_active",
+                         "1 while the alarm is reported active; present while the alarm state is known",
+                         MetricType::Gauge);
+    auto raised = family("tavrel_alarm_raised_total", "How often the alarm came on", MetricType::Counter);
+    auto changed = family("tavrel_alarm_last_change_timestamp_seconds",
+                          "When the alarm last came on or went off (Unix time)", MetricType::Gauge);
+    auto logLines =
+        family("tavrel_log_lines_received_total", "Repeater-log datagrams filed", MetricType::Counter);
+    auto airRecords =
+        family("tavrel_airlog_records_received_total", "Air-log records filed", MetricType::Counter);
+    auto connects = family("tavrel_connects_total", "O&M link connections made", MetricType::Counter);
+    auto disconnects = family("tavrel_disconnects_total", "O&M link connections lost", MetricType::Counter);
+    for (const auto& repeater : repeaters) {
+        const RepeaterMetrics& r = *repeater;
+        up.metric.push_back(sample(r, MetricType::Gauge, r.up.load(std::memory_order_relaxed) ? 1 : 0));
+        const bool known = r.alarmsKnown.load(std::memory_order_relaxed);
+        for (int lamp = 0; lamp < kLampCount; ++lamp) {
+            const auto i = static_cast<std::size_t>(lamp);
+            if (known)
+                active.metric.push_back(sample(
+                    r, MetricType::Gauge, r.alarmActive[i].load(std::memory_order_relaxed) ? 1 : 0, lamp));
+            raised.metric.push_back(sample(r, MetricType::Counter, loaded(r.alarmRaised[i]), lamp));
+            if (const auto ms = r.alarmLastChangeMs[i].load(std::memory_order_relaxed); ms != 0)
+                changed.metric.push_back(
+                    sample(r, MetricType::Gauge, static_cast<double>(ms) / 1000.0, lamp));
+        }
+        logLines.metric.push_back(sample(r, MetricType::Counter, loaded(r.logLines)));
+        airRecords.metric.push_back(sample(r, MetricType::Counter, loaded(r.airRecords)));
+        connects.metric.push_back(sample(r, MetricType::Counter, loaded(r.connects)));
+        disconnects.metric.push_back(sample(r, MetricType::Counter, loaded(r.disconnects)));
+    }
+
+    auto unknown =
+        family("tavrel_unknown_sender_datagrams_total",
+               "Datagrams from addresses that are no configured repeater (not filed)", MetricType::Counter);
+    ClientMetric unknownCount;
+    unknownCount.counter.value = static_cast<double>(unknownSenders());
+    unknown.metric.push_back(std::move(unknownCount));
+    auto build = family("tavrel_build_info", "The collector's version; always 1", MetricType::Gauge);
+    ClientMetric buildInfo;
+    buildInfo.label.push_back({"version", m_version});
+    buildInfo.gauge.value = 1;
+    build.metric.push_back(std::move(buildInfo));
+
+    std::vector<MetricFamily> families;
+    for (auto* f :
+         {&up, &active, &raised, &changed, &logLines, &airRecords, &connects, &disconnects, &unknown, &build})
+        families.push_back(std::move(*f));
+    return families;
+}
+
+std::string exposition(const std::vector<prometheus::MetricFamily>& families) {
+    return prometheus::TextSerializer().Serialize(families);
+}
+
+} // namespace tavrel

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The tavrel-collector program: options and settings mistakes (exit 2, file and line named), a port in use
+# (exit 1, port named), SIGHUP adding and removing repeaters without touching the kept one, SIGTERM within a
+# second. Emulated repeaters on 127.0.12.11-13.
+# Usage: collector_program_test.sh TAVREL_COLLECTOR TAVREL_REPEATER
+set -euo pipefail
+collector=$1
+repeater=$2
+# shellcheck source=tests/fleet/test_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
+
+"$collector" --help | grep -q '^Usage: tavrel-collector --config FILE' || fail "--help"
+[[ "$("$collector" --version)" =~ ^tavrel-collector\ [0-9.]+$ ]] || fail "--version"
+status=0
+"$collector" 2>"$scratch/err.txt" || status=$?
+if ((status != 2)) || ! grep -q "no --config FILE given" "$scratch/err.txt"; then
+  fail "no --config: status $status"
+fi
+
+log_port=$(free_port)
+air_port=$(free_port)
+metrics_port=$(free_port)
+write_config() { # write_config FILE SECTIONS...
+  local file=$1
+  shift
+  printf '[collector]\nlocal_address=127.0.0.1\nlog_port=%s\nair_port=%s\nmetrics_listen=127.0.0.1:%s\nstate_dir=%s\n' \
+    "$log_port" "$air_port" "$metrics_port" "$scratch/state" >"$file"
+  for name in "$@"; do
+    printf '[%s]\naddress=127.0.12.%s\n' "$name" "${name#r}" >>"$file"
+  done
+}
+
+# A mistake: exit 2, nothing started, the file and line named.
+write_config "$scratch/bad.ini" r11
+echo "adress=127.0.12.12" >>"$scratch/bad.ini" # line 9
+status=0
+"$collector" --config "$scratch/bad.ini" 2>"$scratch/err.txt" || status=$?
+((status == 2)) || fail "bad settings: status $status"
+grep -qF "$scratch/bad.ini:9: unknown key 'adress' in [r11]" "$scratch/err.txt" || fail "message: $(cat "$scratch/err.txt")"
+status=0
+"$collector" --config "$scratch/bad.ini" --check-config >/dev/null 2>&1 || status=$?
+((status == 2)) || fail "--check-config of bad settings: status $status"
+
+write_config "$scratch/fleet.ini" r11 r12
+"$collector" --config "$scratch/fleet.ini" --check-config | grep -q "2 repeaters" || fail "--check-config"
+
+mkfifo "$scratch/control"
+"$repeater" --fleet 3 --first-address 127.0.12.11 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
+started_pids+=($!)
+exec 3>"$scratch/control"
+
+"$collector" --config "$scratch/fleet.ini" >"$scratch/collector.log" 2>&1 &
+collector_pid=$!
+started_pids+=("$collector_pid")
+url="http://127.0.0.1:$metrics_port/metrics"
+up() { [[ "$(metric "$url" "tavrel_repeater_up{repeater=\"$1\"}")" == 1 ]]; }
+wait_for 10 "r11 and r12 up" eval 'up r11 && up r12'
+# One thread serves every repeater: the event loop's.
+threads=$(awk '/^Threads:/ { print $2 }' "/proc/$collector_pid/status")
+((threads == 1)) || fail "the collector runs $threads threads for 2 repeaters"
+
+# A second collector on the same ports: exit 1, the port named.
+status=0
+"$collector" --config "$scratch/fleet.ini" 2>"$scratch/err.txt" || status=$?
+((status == 1)) || fail "second collector: status $status"
+grep -q "the log_port $log_port on 127.0.0.1 is already in use" "$scratch/err.txt" || fail "in use: $(cat "$scratch/err.txt")"
+
+# SIGHUP: r11 goes, r13 comes, r12 keeps its one connection.
+write_config "$scratch/fleet.ini" r12 r13
+kill -HUP "$collector_pid"
+wait_for 10 "r13 up after SIGHUP" up r13
+[[ -z "$(metric "$url" 'tavrel_repeater_up{repeater="r11"}')" ]] || fail "r11 still listed after SIGHUP"
+[[ "$(metric "$url" 'tavrel_connects_total{repeater="r12"}')" == 1 ]] || fail "r12 was reconnected by SIGHUP"
+grep -q "1 repeaters started, 1 stopped, 1 unchanged" "$scratch/collector.log" || fail "reload line"
+
+# SIGTERM: gone within a second, status 0.
+start_ns=$(date +%s%N)
+kill -TERM "$collector_pid"
+status=0
+wait "$collector_pid" || status=$?
+elapsed_ms=$((($(date +%s%N) - start_ns) / 1000000))
+((status == 0)) || fail "SIGTERM: status $status"
+((elapsed_ms < 1000)) || fail "SIGTERM took $elapsed_ms ms"
+ls "$scratch/state/127.0.12.12/"repeater\[127.0.12.12\]_*.log >/dev/null || fail "no run log for r12"
+echo quit >&3
+echo "collector program: all checks passed (SIGTERM to exit: $elapsed_ms ms)"

@@ -1,0 +1,52 @@
+# Shared pieces of the collector's program tests: free loopback ports, waiting for a metric, and stopping only
+# the processes a test started.
+# shellcheck shell=bash
+
+started_pids=()
+scratch=$(mktemp -d)
+cleanup() {
+  for pid in "${started_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${started_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for log in "$scratch"/*.log; do
+    [[ -f "$log" ]] && { echo "--- $log" >&2; tail -n 20 "$log" >&2; }
+  done
+  exit 1
+}
+
+# free_port: a TCP and UDP port on 127.0.0.1 that nothing listens on now.
+free_port() {
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 30000))
+    if ! ss -Htuln "sport = :$port" | grep -q .; then
+      echo "$port"
+      return
+    fi
+  done
+}
+
+# metric URL SERIES: the value of one series in the collector's exposition, or nothing.
+metric() {
+  curl -fsS "$1" 2>/dev/null | awk -v series="$2" '$1 == series { print $2 }'
+}
+
+# wait_for SECONDS DESCRIPTION COMMAND...: runs the command every 0.2 s until it succeeds.
+wait_for() {
+  local seconds=$1 description=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "not within ${seconds} s: $description"
+    sleep 0.2
+  done
+}
