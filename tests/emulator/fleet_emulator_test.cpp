@@ -34,7 +34,10 @@ TEST(FleetEmulator, AddressesFollowOneAnotherAcrossOctets) {
 }
 
 TEST(FleetEmulator, EachRepeaterAnswersAndLogsFromItsOwnAddress) {
-    FleetEmulator fleet(EmulatorOptions{.airRecordsPerSecond = 0, .quiet = true}, 3, "127.0.13.1");
+    EmulatorOptions options;
+    options.airRecordsPerSecond = 0;
+    options.quiet = true;
+    FleetEmulator fleet(options, 3, "127.0.13.1");
     ASSERT_TRUE(fleet.start()) << fleet.error();
     EXPECT_EQ(fleet.address(3), "127.0.13.3");
     Socket udp = Socket::udp(); // the monitor's log receiver, which sees each datagram's sender

@@ -20,6 +20,16 @@ using namespace std::chrono_literals;
 using emulator::EmulatorOptions;
 using emulator::RepeaterEmulator;
 
+// An emulated repeater on the address without its status lines (and, if asked, without air records).
+EmulatorOptions quietRepeater(std::string address,
+                              double airRecordsPerSecond = emulator::kDmrAirRecordsPerSecond) {
+    EmulatorOptions options;
+    options.address = std::move(address);
+    options.airRecordsPerSecond = airRecordsPerSecond;
+    options.quiet = true;
+    return options;
+}
+
 int count(const std::string& text, const std::string& part) {
     int n = 0;
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
@@ -111,8 +121,8 @@ TEST_F(Collector, SendsTheWindowsCommandsAtTheWindowsTimes) {
 // Two emulated repeaters: each one's log lines, air records and alarm transitions go to its own files and
 // series; a stranger's datagrams go nowhere but the count and one line of the collector's log.
 TEST_F(Collector, FilesEachRepeaterApartAndCountsStrangers) {
-    RepeaterEmulator north(EmulatorOptions{.address = "127.0.11.1", .airRecordsPerSecond = 0, .quiet = true});
-    RepeaterEmulator south(EmulatorOptions{.address = "127.0.11.2", .airRecordsPerSecond = 0, .quiet = true});
+    RepeaterEmulator north(quietRepeater("127.0.11.1", 0));
+    RepeaterEmulator south(quietRepeater("127.0.11.2", 0));
     ASSERT_TRUE(north.start());
     ASSERT_TRUE(south.start());
     FleetCollector& collector = start({{"north", "127.0.11.1", true}, {"south", "127.0.11.2", false}});
@@ -165,9 +175,9 @@ TEST_F(Collector, FilesEachRepeaterApartAndCountsStrangers) {
 
 // A reload stops the removed repeater, starts the new one and leaves the kept one's connection as it was.
 TEST_F(Collector, ReloadTouchesOnlyWhatChanged) {
-    RepeaterEmulator a(EmulatorOptions{.address = "127.0.11.4", .quiet = true});
-    RepeaterEmulator b(EmulatorOptions{.address = "127.0.11.5", .quiet = true});
-    RepeaterEmulator c(EmulatorOptions{.address = "127.0.11.6", .quiet = true});
+    RepeaterEmulator a(quietRepeater("127.0.11.4"));
+    RepeaterEmulator b(quietRepeater("127.0.11.5"));
+    RepeaterEmulator c(quietRepeater("127.0.11.6"));
     for (RepeaterEmulator* e : {&a, &b, &c})
         ASSERT_TRUE(e->start());
     FleetCollector& collector = start({{"a", "127.0.11.4", false}, {"b", "127.0.11.5", false}});
