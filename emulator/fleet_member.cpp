@@ -142,15 +142,11 @@ void FleetMember::handleCommand(const std::string& text, Clock::time_point now) 
         m_connection.send(textf("ALARMSTATE:%d", m_model.alarmBits()));
         break;
     case CommandKind::SetLogDestination:
-        if (m_model.logDestination() && !m_numberedLinePacer.active() && m_options.logLinesPerSecond > 0)
-            m_numberedLinePacer.start(m_options.logLinesPerSecond, now);
+        m_numberedLinePacer.switchTo(m_model.logDestination().has_value(), m_options.logLinesPerSecond, now);
         break;
     case CommandKind::AirLogOn:
     case CommandKind::AirLogOff:
-        if (!m_model.airDestination())
-            m_airPacer.stop();
-        else if (!m_airPacer.active() && m_options.airRecordsPerSecond > 0)
-            m_airPacer.start(m_options.airRecordsPerSecond, now);
+        m_airPacer.switchTo(m_model.airDestination().has_value(), m_options.airRecordsPerSecond, now);
         break;
     default:
         break;

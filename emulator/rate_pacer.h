@@ -15,6 +15,13 @@ public:
     void start(double perSecond, Clock::time_point now);
     void stop() noexcept { m_perSecond = 0; }
     bool active() const noexcept { return m_perSecond > 0; }
+    // Switched on (at the rate, unless it runs already) or off, as a repeater's log switches turn it.
+    void switchTo(bool on, double perSecond, Clock::time_point now) {
+        if (!on)
+            stop();
+        else if (!active())
+            start(perSecond, now);
+    }
 
     // How many sends are due up to now; they count as taken. A schedule more than a second behind (the
     // process was stalled) starts afresh at now instead of sending the whole backlog at once.

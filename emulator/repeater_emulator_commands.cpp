@@ -10,13 +10,6 @@ namespace {
 constexpr double kDspLogLinesPerSecond = 1.0;
 constexpr double kDspLinkLogLinesPerSecond = 2.0;
 
-void switchPacer(RatePacer& pacer, bool on, double perSecond, RatePacer::Clock::time_point now) {
-    if (!on)
-        pacer.stop();
-    else if (!pacer.active() && perSecond > 0)
-        pacer.start(perSecond, now);
-}
-
 } // namespace
 
 void RepeaterEmulator::handleCommandText(const std::string& text, Clock::time_point now) {
@@ -42,24 +35,23 @@ void RepeaterEmulator::handleCommandText(const std::string& text, Clock::time_po
         break;
     }
     case CommandKind::SetLogDestination:
-        switchPacer(m_numberedLinePacer, m_model.logDestination().has_value(), m_options.logLinesPerSecond,
-                    now);
+        m_numberedLinePacer.switchTo(m_model.logDestination().has_value(), m_options.logLinesPerSecond, now);
         say(m_model.logDestination() ? "log destination " + m_model.logDestination()->text()
                                      : std::string("log destination rejected"));
         break;
     case CommandKind::AirLogOn:
     case CommandKind::AirLogOff:
-        switchPacer(m_airPacer, m_model.airDestination().has_value(), m_options.airRecordsPerSecond, now);
+        m_airPacer.switchTo(m_model.airDestination().has_value(), m_options.airRecordsPerSecond, now);
         say(m_model.airDestination() ? "air log on, destination " + m_model.airDestination()->text()
                                      : std::string("air log off"));
         break;
     case CommandKind::DspLogOn:
     case CommandKind::DspLogOff:
-        switchPacer(m_dspLogPacer, m_model.dspLog(), kDspLogLinesPerSecond, now);
+        m_dspLogPacer.switchTo(m_model.dspLog(), kDspLogLinesPerSecond, now);
         break;
     case CommandKind::DspLinkLogOn:
     case CommandKind::DspLinkLogOff:
-        switchPacer(m_dspLinkLogPacer, m_model.dspLinkLog(), kDspLinkLogLinesPerSecond, now);
+        m_dspLinkLogPacer.switchTo(m_model.dspLinkLog(), kDspLinkLogLinesPerSecond, now);
         break;
     default:
         break;
