@@ -40,7 +40,8 @@ std::vector<AlarmTransition> AlarmTracker::onReport(std::int32_t bits, WallClock
                 lamp.changed = now;
                 ++lamp.raised;
             }
-            transitions.push_back({i, first ? AlarmTransition::Kind::Active : AlarmTransition::Kind::Raised, now});
+            transitions.push_back(
+                {i, first ? AlarmTransition::Kind::Active : AlarmTransition::Kind::Raised, now});
         } else if (!on && lamp.active) {
             const auto lasted = std::chrono::duration_cast<std::chrono::seconds>(now - lamp.since);
             transitions.push_back({i, AlarmTransition::Kind::Cleared, now, lasted});

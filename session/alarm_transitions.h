@@ -46,7 +46,9 @@ public:
     // How often the alarm came on (raised, or found active after being off or unknown).
     std::uint64_t raisedCount(int lamp) const { return m_lamps.at(static_cast<std::size_t>(lamp)).raised; }
     // When the alarm last came on or went off; the epoch while it never did.
-    WallClock::time_point lastChange(int lamp) const { return m_lamps.at(static_cast<std::size_t>(lamp)).changed; }
+    WallClock::time_point lastChange(int lamp) const {
+        return m_lamps.at(static_cast<std::size_t>(lamp)).changed;
+    }
 
 private:
     struct Lamp {

@@ -136,6 +136,7 @@ void RepeaterSession::onAirLogRecord(const Payload& payload) {
     const AirLogLines lines = describeAirLogRecord(
         std::span(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()));
     m_runFiles.appendDataLine(lines.downlink, lines.fileLine); // skipped silently when it cannot be opened
+    m_rules.onAirLogRecord();
     for (SessionListener* listener : m_listeners)
         listener->onAirLogRecord(lines.downlink, lines.displayLine);
 }

@@ -26,7 +26,7 @@ TEST(AlarmTracker, ReportsAcrossConnectionsMakeTheExpectedLines) {
     const std::vector<Step> run = {
         {Step::Connect},
         {Step::Report, rxPll, 0, {"ALARM Rx PLL active"}}, // stated, not called a change
-        {Step::Report, rxPll, 2},                           // repeated: nothing
+        {Step::Report, rxPll, 2},                          // repeated: nothing
         {Step::Report, rxPll | vswr, 4, {"ALARM V-SWR raised"}},
         {Step::Report, vswr, 192, {"ALARM Rx PLL cleared after 00:03:12"}},
         {Step::Connect}, // the link was down meanwhile: nothing is cleared by that
@@ -44,7 +44,8 @@ TEST(AlarmTracker, ReportsAcrossConnectionsMakeTheExpectedLines) {
             continue;
         }
         std::vector<std::string> lines;
-        for (const auto& transition : tracker.onReport(run[i].bits, start + std::chrono::seconds(run[i].second)))
+        for (const auto& transition :
+             tracker.onReport(run[i].bits, start + std::chrono::seconds(run[i].second)))
             lines.push_back(formatAlarmTransition(transition));
         EXPECT_EQ(lines, run[i].lines);
     }
