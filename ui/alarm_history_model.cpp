@@ -33,7 +33,8 @@ QVariant AlarmHistoryModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant AlarmHistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kHistoryColumnCount)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kHistoryColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     const std::string_view title = kHistoryColumnTitles[static_cast<std::size_t>(section)];
     return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));

@@ -21,7 +21,8 @@ const QColor kCurrentColour(255, 150, 50);
 
 // Each UTF-16 unit folded on its own, so positions in the folded text are those of the document.
 std::u16string foldedText(const QString& text, bool matchCase) {
-    std::u16string folded(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    std::u16string folded(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<std::size_t>(text.size()));
     if (!matchCase)
         for (char16_t& unit : folded)
             unit = static_cast<char16_t>(QChar::toCaseFolded(static_cast<char32_t>(unit)));
@@ -118,7 +119,8 @@ void FindBar::refresh() {
 
 void FindBar::step(FindDirection direction) {
     const QTextCursor selection = m_view.textCursor();
-    const int from = direction == FindDirection::Forward ? selection.selectionEnd() : selection.selectionStart();
+    const int from =
+        direction == FindDirection::Forward ? selection.selectionEnd() : selection.selectionStart();
     m_current = stepMatch(m_starts, static_cast<std::size_t>(from), direction);
     if (m_current) {
         QTextCursor match(m_view.document());
@@ -153,7 +155,8 @@ void FindBar::showCount() {
     else if (m_current)
         m_count->setText(QStringLiteral("%1 of %2").arg(*m_current + 1).arg(m_starts.size()));
     else
-        m_count->setText(QStringLiteral("%1 match%2").arg(m_starts.size()).arg(m_starts.size() == 1 ? "" : "es"));
+        m_count->setText(
+            QStringLiteral("%1 match%2").arg(m_starts.size()).arg(m_starts.size() == 1 ? "" : "es"));
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event) {

@@ -9,7 +9,8 @@ std::vector<std::size_t> findAll(std::u16string_view text, std::u16string_view n
     std::vector<std::size_t> starts;
     if (needle.empty())
         return starts;
-    for (auto at = text.find(needle); at != std::u16string_view::npos; at = text.find(needle, at + needle.size()))
+    for (auto at = text.find(needle); at != std::u16string_view::npos;
+         at = text.find(needle, at + needle.size()))
         starts.push_back(at);
     return starts;
 }

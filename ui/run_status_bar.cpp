@@ -21,8 +21,10 @@ QString text(const std::string& value) {
 } // namespace
 
 RunStatusBar::RunStatusBar(QWidget* parent)
-    : QStatusBar(parent), m_link(new QLabel(this)), m_counts(new QLabel(this)), m_runLog(new QToolButton(this)),
-      m_openFolder([](const QString& folder) { return QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); }) {
+    : QStatusBar(parent), m_link(new QLabel(this)), m_counts(new QLabel(this)),
+      m_runLog(new QToolButton(this)), m_openFolder([](const QString& folder) {
+          return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+      }) {
     setSizeGripEnabled(false);
     m_runLog->setAutoRaise(true);
     m_runLog->setFocusPolicy(Qt::NoFocus);

@@ -26,8 +26,9 @@ std::string suggestedCsvPath(const RunFiles& files, const std::string& repeater)
     const std::string folder = slash == std::string::npos ? std::string() : runLog.substr(0, slash + 1);
     const auto stamp = runLog.rfind('_');
     const auto dot = runLog.rfind('.');
-    const std::string started =
-        stamp != std::string::npos && dot != std::string::npos && dot > stamp ? runLog.substr(stamp, dot - stamp) : "";
+    const std::string started = stamp != std::string::npos && dot != std::string::npos && dot > stamp
+                                    ? runLog.substr(stamp, dot - stamp)
+                                    : "";
     return folder + "alarm-history[" + repeater + "]" + started + ".csv";
 }
 
@@ -94,7 +95,11 @@ void CTavrelDlg::showTray() {
     if (!m_tray)
         return;
     const bool connected = m_session.connected();
-    const std::int32_t bits = m_session.lamps().alarmBits();
+    // The alarms as the last report had them, already updated when a transition is told.
+    std::int32_t bits = 0;
+    for (int lamp = 0; lamp < kLampCount; ++lamp)
+        if (m_session.alarms().active(lamp))
+            bits |= kLamps[static_cast<std::size_t>(lamp)].alarmBit;
     const TrayPicture picture = trayPicture(connected, bits);
     std::string toolTip = trayToolTip(m_session.settings().repeaterAddress, connected, bits);
     if (picture == m_trayPicture && toolTip == m_trayToolTip)
@@ -111,9 +116,10 @@ void CTavrelDlg::notify(const std::optional<TrayMessage>& message) {
 
 void CTavrelDlg::showAlarmHistory() {
     if (!m_historyDlg)
-        m_historyDlg = new CAlarmHistoryDlg(
-            m_session.alarmHistory(),
-            suggestedCsvPath(m_session.runFiles(), m_session.settings().repeaterAddress), m_messageBoxes, this);
+        m_historyDlg =
+            new CAlarmHistoryDlg(m_session.alarmHistory(),
+                                 suggestedCsvPath(m_session.runFiles(), m_session.settings().repeaterAddress),
+                                 m_messageBoxes, this);
     m_historyDlg->refresh();
     m_historyDlg->showBeside(*this);
 }

@@ -59,8 +59,8 @@ std::optional<TrayMessage> TrayNotices::onTick(WallClock::time_point now) {
         return std::nullopt;
     m_lossTold = true;
     const auto down = std::chrono::duration_cast<std::chrono::seconds>(now - *m_downSince);
-    return TrayMessage{"Link down", "Repeater " + m_repeater + " has been unreachable for " + formatDuration(down),
-                       true};
+    return TrayMessage{"Link down",
+                       "Repeater " + m_repeater + " has been unreachable for " + formatDuration(down), true};
 }
 
 } // namespace tavrel

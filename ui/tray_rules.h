@@ -51,9 +51,9 @@ private:
 
     std::string m_repeater;
     bool m_enabled = true;
-    std::array<bool, kLampCount> m_on{};            // alarms known to be on
+    std::array<bool, kLampCount> m_on{};              // alarms known to be on
     std::optional<WallClock::time_point> m_downSince; // the link is down since
-    bool m_lossTold = false;                         // the present loss has been notified
+    bool m_lossTold = false;                          // the present loss has been notified
 };
 
 } // namespace tavrel

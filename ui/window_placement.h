@@ -14,9 +14,9 @@ struct Box {
 };
 
 struct PlacementRequest {
-    Box owner;      // the owner's frame
-    Box screen;     // the screen's available area
-    int width = 0;  // the window's frame as it would like to be
+    Box owner;     // the owner's frame
+    Box screen;    // the screen's available area
+    int width = 0; // the window's frame as it would like to be
     int height = 0;
     int minWidth = 0; // the least it may shrink to so as to fit beside or below
     int minHeight = 0;
