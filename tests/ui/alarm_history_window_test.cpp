@@ -85,8 +85,8 @@ TEST_F(AlarmHistoryWindow, ReportsMakeRowsNewestFirstThatSortAndExportAsCsv) {
     deliver(window->session(), NotifyOmConnected);
     report(0x00, 8s, 4); // the first report after the reconnection finds Rx PLL gone
     ASSERT_EQ(history->shownRows().size(), 5u);
-    EXPECT_EQ(history->shownRows()[1], (std::vector<std::string>{"2016-08-03 23:01:20", "Rx PLL", "cleared",
-                                                                   "00:01:20"}));
+    EXPECT_EQ(history->shownRows()[1],
+              (std::vector<std::string>{"2016-08-03 23:01:20", "Rx PLL", "cleared", "00:01:20"}));
 
     const std::string csvPath = exeDir.path() + "/history, \"all\".csv";
     QString suggested;
@@ -103,7 +103,9 @@ TEST_F(AlarmHistoryWindow, ReportsMakeRowsNewestFirstThatSortAndExportAsCsv) {
     EXPECT_EQ(suggested.toStdString(), exeDir.path() + "/log/alarm-history[127.0.21.1]_20160803235959.csv");
     EXPECT_TRUE(boxes.texts().isEmpty());
 
-    history->setSaveFileChooser([&](QWidget*, const QString&) { return QString::fromStdString(exeDir.path() + "/no/such/dir/x.csv"); });
+    history->setSaveFileChooser([&](QWidget*, const QString&) {
+        return QString::fromStdString(exeDir.path() + "/no/such/dir/x.csv");
+    });
     history->exportCsv();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.last().startsWith("Could not write the file ")) << boxes.last().toStdString();

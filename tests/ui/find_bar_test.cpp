@@ -19,7 +19,8 @@ protected:
     void SetUp() override {
         open(71);
         window->eventLog().clearView();
-        for (const char* line : {"ALARM Rx PLL raised", "Tx pll locked", "nothing here", "ALARM Tx PLL raised"})
+        for (const char* line :
+             {"ALARM Rx PLL raised", "Tx pll locked", "nothing here", "ALARM Tx PLL raised"})
             window->session().appendEvent(line);
         window->show();
         window->activateWindow();

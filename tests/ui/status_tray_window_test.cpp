@@ -29,7 +29,9 @@ public:
     void show(TrayPicture picture, const QString& toolTip) override {
         m_shown.push_back({picture, toolTip.toStdString()});
     }
-    void notify(const TrayMessage& message) override { m_messages.push_back(message.title + ": " + message.text); }
+    void notify(const TrayMessage& message) override {
+        m_messages.push_back(message.title + ": " + message.text);
+    }
 
 private:
     std::vector<Shown>& m_shown;
@@ -92,8 +94,9 @@ TEST_F(StatusAndTray, TrayFollowsTheSessionAndNotifiesUntilNotificationsAreTurne
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:12"));
     EXPECT_EQ(shown.back().picture, TrayPicture::Alarm);
     EXPECT_EQ(shown.back().toolTip, "Tavrel: repeater 127.0.4.62\nAlarms: Rx PLL, Tx PLL");
-    EXPECT_EQ(takeMessages(), (std::vector<std::string>{"Rx PLL alarm: Repeater 127.0.4.62: ALARM Rx PLL active",
-                                                        "Tx PLL alarm: Repeater 127.0.4.62: ALARM Tx PLL active"}));
+    EXPECT_EQ(takeMessages(),
+              (std::vector<std::string>{"Rx PLL alarm: Repeater 127.0.4.62: ALARM Rx PLL active",
+                                        "Tx PLL alarm: Repeater 127.0.4.62: ALARM Tx PLL active"}));
     const std::size_t shownBefore = shown.size();
     for (int i = 0; i < 10; ++i)
         w.session().onTimer(timer::kLampPaint); // blinking lamps
@@ -123,14 +126,17 @@ TEST_F(StatusAndTray, TrayFollowsTheSessionAndNotifiesUntilNotificationsAreTurne
     EXPECT_FALSE(w.notificationsEnabled());
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:16"));
     EXPECT_TRUE(takeMessages().empty());
-    EXPECT_EQ(shown.back().toolTip, "Tavrel: repeater 127.0.4.62\nAlarms: DC Volt") << "the tray still follows";
+    EXPECT_EQ(shown.back().toolTip, "Tavrel: repeater 127.0.4.62\nAlarms: DC Volt")
+        << "the tray still follows";
 }
 
 TEST_F(StatusAndTray, WithoutATrayNothingBreaksAndNothingIsPrinted) {
     static std::vector<std::string> printed;
     printed.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& text) { printed.push_back(text.toStdString()); });
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            printed.push_back(text.toStdString());
+        });
     {
         CTavrelDlg& w = open(63); // offscreen: no tray
         deliver(w.session(), NotifyOmConnected);
