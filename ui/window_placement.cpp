@@ -36,10 +36,14 @@ Box placeBeside(const PlacementRequest& r) {
         return besideAt(false, r.width);
     if (belowRoom >= r.height)
         return belowAt(r.height);
+    // Shrunk: whichever of the wider side and below leaves the larger window.
     const int besideRoom = std::max(rightRoom, leftRoom);
-    if (besideRoom >= r.minWidth)
+    const bool besideFits = besideRoom >= r.minWidth;
+    const bool belowFits = belowRoom >= r.minHeight;
+    if (besideFits && (!belowFits || static_cast<long long>(besideRoom) * height >=
+                                         static_cast<long long>(width) * belowRoom))
         return besideAt(rightRoom >= leftRoom, besideRoom);
-    if (belowRoom >= r.minHeight)
+    if (belowFits)
         return belowAt(belowRoom);
     return Box{screen.right() - width, screen.bottom() - height, width, height};
 }

@@ -24,8 +24,8 @@ struct PlacementRequest {
 };
 
 // The window's frame: right of the owner, else left of it, at the owner's top, wherever it fits whole; else
-// below the owner at its left; else beside or below, shrunk into the room there when that still leaves the
-// minimum; else on the screen's bottom right-hand corner area, kept on the screen.
+// below the owner at its left; else shrunk into the room beside (the wider side) or below, whichever leaves
+// the larger window of at least the minimum; else in the screen's bottom right-hand corner, on the screen.
 Box placeBeside(const PlacementRequest& request);
 
 } // namespace tavrel

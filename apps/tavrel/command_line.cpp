@@ -85,7 +85,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 option = &candidate;
         if (!option) {
             line.prefill.problems.push_back(
-                (argument.starts_with("-") ? "unknown option \"" : "unexpected argument \"") + argument + "\"");
+                (argument.starts_with("-") ? "unknown option \"" : "unexpected argument \"") + argument +
+                "\"");
             continue;
         }
         if (equals != std::string::npos) {

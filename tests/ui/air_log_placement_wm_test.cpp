@@ -33,7 +33,8 @@ bool xdotool(const QStringList& arguments) {
 }
 
 bool clickAt(const QPoint& global) {
-    return xdotool({"mousemove", "--sync", QString::number(global.x()), QString::number(global.y()), "click", "1"});
+    return xdotool(
+        {"mousemove", "--sync", QString::number(global.x()), QString::number(global.y()), "click", "1"});
 }
 
 bool waitUntil(const std::function<bool()>& condition, int ms = 5000) {
@@ -113,9 +114,9 @@ TEST_F(AirLogUnderWindowManager, OpensBesideTheMainWindowAndKeepsWhereTheOperato
     ASSERT_TRUE(waitUntil([&] { return air->isVisible(); }));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(air));
     const QRect placed = settledFrame(*air);
-    EXPECT_FALSE(placed.intersects(main)) << "main " << main.x() << "," << main.y() << " " << main.width() << "x"
-                                          << main.height() << ", air log " << placed.x() << "," << placed.y() << " "
-                                          << placed.width() << "x" << placed.height();
+    EXPECT_FALSE(placed.intersects(main))
+        << "main " << main.x() << "," << main.y() << " " << main.width() << "x" << main.height()
+        << ", air log " << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
     EXPECT_TRUE(air->screen()->availableGeometry().contains(placed));
 
     // "LOG Off" is in reach of the pointer while the air log window is up.
