@@ -32,13 +32,18 @@ std::optional<TrayMessage> TrayNotices::ifEnabled(TrayMessage message) const {
 }
 
 std::optional<TrayMessage> TrayNotices::onAlarmTransition(const AlarmTransition& transition) {
-    bool& on = m_on.at(static_cast<std::size_t>(transition.lamp));
+    const auto lamp = static_cast<std::size_t>(transition.lamp);
+    bool& on = m_on.at(lamp);
     const bool wasOn = on;
     on = transition.kind != AlarmTransition::Kind::Cleared;
-    if (!on || wasOn)
+    if (!on || wasOn || !m_enabled)
         return std::nullopt;
-    return ifEnabled({std::string(kLamps.at(static_cast<std::size_t>(transition.lamp)).label) + " alarm",
-                      "Repeater " + m_repeater + ": " + formatAlarmTransition(transition), true});
+    std::optional<WallClock::time_point>& told = m_told[lamp];
+    if (told && transition.at - *told < kAlarmNoticeQuiet)
+        return std::nullopt;
+    told = transition.at;
+    return TrayMessage{std::string(kLamps[lamp].label) + " alarm",
+                       "Repeater " + m_repeater + ": " + formatAlarmTransition(transition), true};
 }
 
 std::optional<TrayMessage> TrayNotices::onConnectionChanged(bool connected, WallClock::time_point now) {

@@ -32,6 +32,8 @@ class TrayNotices {
 public:
     // A link down for less than this is a blip the reconnection mends unseen.
     static constexpr std::chrono::seconds kLinkDownNotice{10};
+    // An alarm that flaps is told once in this while, not at every coming; the history has every one.
+    static constexpr std::chrono::seconds kAlarmNoticeQuiet{60};
 
     explicit TrayNotices(std::string repeaterAddress) : m_repeater(std::move(repeaterAddress)) {}
 
@@ -39,7 +41,8 @@ public:
     void setEnabled(bool on) { m_enabled = on; }
     bool enabled() const { return m_enabled; }
 
-    // An alarm that comes on (raised, or found active when it was not known to be on).
+    // An alarm that comes on (raised, or found active when it was not known to be on), unless it was told
+    // less than kAlarmNoticeQuiet before.
     std::optional<TrayMessage> onAlarmTransition(const AlarmTransition& transition);
     // The link back, when its loss had been notified.
     std::optional<TrayMessage> onConnectionChanged(bool connected, WallClock::time_point now);
@@ -51,9 +54,10 @@ private:
 
     std::string m_repeater;
     bool m_enabled = true;
-    std::array<bool, kLampCount> m_on{};              // alarms known to be on
-    std::optional<WallClock::time_point> m_downSince; // the link is down since
-    bool m_lossTold = false;                          // the present loss has been notified
+    std::array<bool, kLampCount> m_on{};                                   // alarms known to be on
+    std::array<std::optional<WallClock::time_point>, kLampCount> m_told{}; // when each alarm was last told
+    std::optional<WallClock::time_point> m_downSince;                      // the link is down since
+    bool m_lossTold = false; // the present loss has been notified
 };
 
 } // namespace tavrel

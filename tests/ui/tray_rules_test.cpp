@@ -21,17 +21,19 @@ TEST(TrayRules, PictureAndToolTipFollowTheLinkAndTheAlarms) {
 TEST(TrayRules, NotifiesAlarmsComingOnAndALinkDownForTenSecondsAndItsReturn) {
     TrayNotices notices("10.0.1.5");
     const WallClock::time_point t0{1000000s};
-    const auto transition = [&](int lamp, AlarmTransition::Kind kind) {
-        return notices.onAlarmTransition({lamp, kind, t0});
+    const auto transition = [&](int lamp, AlarmTransition::Kind kind, std::chrono::seconds at = 0s) {
+        return notices.onAlarmTransition({lamp, kind, t0 + at});
     };
     using Kind = AlarmTransition::Kind;
 
     const auto raised = transition(2, Kind::Raised);
     ASSERT_TRUE(raised);
     EXPECT_EQ(*raised, (TrayMessage{"Rx PLL alarm", "Repeater 10.0.1.5: ALARM Rx PLL raised", true}));
-    EXPECT_FALSE(transition(2, Kind::Active)) << "still on after a reconnection: known already";
-    EXPECT_FALSE(transition(2, Kind::Cleared));
-    EXPECT_TRUE(transition(2, Kind::Active)) << "found on again after it had cleared";
+    EXPECT_FALSE(transition(2, Kind::Active, 5s)) << "still on after a reconnection: known already";
+    EXPECT_FALSE(transition(2, Kind::Cleared, 10s));
+    EXPECT_FALSE(transition(2, Kind::Raised, 59s)) << "flapping: told once a minute";
+    EXPECT_FALSE(transition(2, Kind::Cleared, 60s));
+    EXPECT_TRUE(transition(2, Kind::Active, 60s)) << "found on again a minute after it was told";
     EXPECT_TRUE(transition(0, Kind::Active)) << "found on at the run's first report";
 
     // A blip of 9 s passes unnoticed; a loss of 10 s is told once, and then its end.
