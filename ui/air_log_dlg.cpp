@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -13,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "ui/dialog_units.h"
@@ -27,11 +29,17 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     // Called for each line before it goes in; the insertion then lays the list out with the new width.
+    // Counted in characters of the fixed-width font: measuring the text itself would cost a shaping of
+    // every ever longer line, and a datagram's line can run to 200,000 characters.
     void measure(const QListWidget& list, const QString& line) {
         if (line.size() <= m_widestChars)
             return;
         m_widestChars = line.size();
-        m_width = std::max(m_width, list.fontMetrics().horizontalAdvance(line) + kPaddingPx);
+        // Advances can be fractions of a pixel; a run of characters measures them.
+        const qreal perChar =
+            QFontMetricsF(list.font()).horizontalAdvance(QStringLiteral("0F 0F 0F 0F")) / 11;
+        const qreal width = std::ceil(static_cast<qreal>(m_widestChars) * perChar) + kPaddingPx;
+        m_width = static_cast<int>(std::min<qreal>(width, kWidestPx));
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -40,7 +48,8 @@ public:
     }
 
 private:
-    static constexpr int kPaddingPx = 12; // the item's text margins and focus frame
+    static constexpr int kPaddingPx = 12;     // the item's text margins and focus frame
+    static constexpr int kWidestPx = 1 << 24; // far within the scroll bar's range
     qsizetype m_widestChars = 0;
     int m_width = 0;
 };
