@@ -52,6 +52,8 @@ void RunStatusBar::showStatus(const RunStatus& status, WallClock::time_point now
 }
 
 void RunStatusBar::setRunLogPath(const std::string& path) {
+    if (m_path == text(path) && !m_path.isEmpty())
+        return;
     m_path = text(path);
     m_runLog->setToolTip(QStringLiteral("Open the log folder of %1").arg(m_path));
     showPath();

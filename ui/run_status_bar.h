@@ -23,6 +23,7 @@ public:
 
     void showStatus(const RunStatus& status, WallClock::time_point now);
     // The path is shown (shortened in the middle when the bar is too narrow); a click opens its folder.
+    // Setting the same path again does nothing.
     void setRunLogPath(const std::string& path);
     void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
 

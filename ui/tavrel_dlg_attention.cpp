@@ -45,7 +45,6 @@ void CTavrelDlg::createAttentionParts() {
 
     m_statusBar = new RunStatusBar(this);
     m_statusBar->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_statusBar->setRunLogPath(m_session.runFiles().runLogPath());
     layout->addWidget(m_statusBar);
 
     auto* find = new QAction(this);
@@ -84,6 +83,8 @@ void CTavrelDlg::onAlarmTransition(const AlarmTransition& transition) {
 void CTavrelDlg::onStatusTick() {
     const WallClock::time_point now = m_session.now();
     m_statusBar->showStatus(m_session.status(), now);
+    // Looked at each time: the run files may settle on another place once the run has started.
+    m_statusBar->setRunLogPath(m_session.runFiles().runLogPath());
     notify(m_notices.onTick(now));
 }
 
