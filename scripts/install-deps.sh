@@ -15,6 +15,7 @@ packages=(
   curl jq                          # the collector's program tests ask its metrics and Prometheus's API
   fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
   xvfb xauth                       # a virtual display where none is available
+  openbox xdotool                  # a window manager on it, and real keys and clicks (window placement test)
   socat                            # poking the UDP and TCP ports by hand
   iproute2                         # network namespaces of the power-cut fault test
   "$@"                             # extra packages a script asks for (e.g. clang for fuzzing)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the README's pictures into docs/: the setup dialog, the main window connected to the emulated
-# repeater with the Rx PLL alarm lit, and the air log window, on a virtual X display.
+# repeater with the Rx PLL alarm lit, the air log window, the alarm history window and the find bar, on a
+# virtual X display.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 

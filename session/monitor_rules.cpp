@@ -18,6 +18,7 @@ void MonitorRules::onConnected() {
     m_actions.startTimer(timer::kLogDestination);
     m_lamps.onConnected(); // AlarmBits 0, lamps Normal, BlinkPhase 1
     m_alarms.onConnected();
+    m_status.onConnected(m_wallTime());
     lampsMayHaveChanged();
     m_actions.startTimer(timer::kAlarmQuery);
     m_actions.startTimer(timer::kLampPaint);
@@ -30,6 +31,7 @@ void MonitorRules::onDisconnected() {
     for (int id = timer::kFirst; id < timer::kFirst + timer::kCount; ++id)
         m_actions.stopTimer(id);
     m_lamps.onDisconnected();
+    m_status.onDisconnected(m_wallTime());
     lampsMayHaveChanged();
     m_actions.reportConnection(false);
 }
@@ -37,6 +39,7 @@ void MonitorRules::onDisconnected() {
 void MonitorRules::onOmData(std::string_view chunk) {
     if (const auto bits = parseAlarmReport(chunk)) {
         for (const AlarmTransition& transition : m_alarms.onReport(*bits, m_wallTime())) {
+            m_history.add(transition);
             m_actions.reportEvent(formatAlarmTransition(transition));
             m_actions.reportAlarmTransition(transition);
         }
@@ -46,6 +49,7 @@ void MonitorRules::onOmData(std::string_view chunk) {
 }
 
 void MonitorRules::onRepeaterLog() {
+    m_status.onRepeaterLog();
     m_actions.stopTimer(timer::kLogDestination);
 }
 

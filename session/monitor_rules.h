@@ -5,9 +5,11 @@
 #include <functional>
 #include <string_view>
 
+#include "session/alarm_history.h"
 #include "session/alarm_lamps.h"
 #include "session/alarm_transitions.h"
 #include "session/monitor_texts.h"
+#include "session/run_status.h"
 
 namespace tavrel {
 
@@ -39,7 +41,7 @@ public:
     using WallTime = std::function<WallClock::time_point()>;
 
     explicit MonitorRules(MonitorActions& actions, WallTime wallTime = WallClock::now)
-        : m_actions(actions), m_wallTime(std::move(wallTime)) {}
+        : m_actions(actions), m_wallTime(std::move(wallTime)), m_status(m_wallTime()) {}
 
     // The link is up: flag, heartbeat and its timer, the receivers (first time only), the SETLOGDST repeats,
     // lamps Normal, then the alarm query and lamp timers; the front end is told last.
@@ -51,6 +53,8 @@ public:
     void onOmData(std::string_view chunk);
     // A repeater-log datagram arrived: the repeater has its destination, the SETLOGDST repeats stop.
     void onRepeaterLog();
+    // An air-log record arrived (counted only).
+    void onAirLogRecord() { m_status.onAirLogRecord(); }
     // What each timer does when it fires; other ids are ignored.
     void onTimer(int id);
     // The operator's "Auto": alarm queries are sent and alarmed lamps blink only while it is on.
@@ -61,6 +65,11 @@ public:
     bool autoPolling() const { return m_autoPolling; }
     const AlarmLamps& lamps() const { return m_lamps; }
     const AlarmTracker& alarms() const { return m_alarms; }
+    // This run's alarm transitions.
+    const AlarmHistory& alarmHistory() const { return m_history; }
+    const RunStatus& status() const { return m_status; }
+    // The wall-clock time the rules go by.
+    WallClock::time_point now() const { return m_wallTime(); }
 
 private:
     // Reports the lamps when a picture differs from the one last reported.
@@ -70,6 +79,8 @@ private:
     WallTime m_wallTime;
     AlarmLamps m_lamps;
     AlarmTracker m_alarms;
+    AlarmHistory m_history;
+    RunStatus m_status;
     std::array<LampIcon, kLampCount> m_reportedIcons = m_lamps.icons();
     bool m_connected = false;        // ConnectedFlag
     bool m_receiversStarted = false; // ReceiversStarted

@@ -165,6 +165,7 @@ void RepeaterSession::onAirLogRecord(const Payload& payload) {
     WriteWatch& writes = lines.downlink ? m_downlinkWrites : m_uplinkWrites;
     if (const auto change = writes.record(m_runFiles.appendDataLine(lines.downlink, lines.fileLine)))
         appendEvent(*change);
+    m_rules.onAirLogRecord();
     for (SessionListener* listener : m_listeners)
         listener->onAirLogRecord(lines.downlink, lines.displayLine);
 }

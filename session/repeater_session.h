@@ -91,6 +91,10 @@ public:
     bool autoPolling() const { return m_rules.autoPolling(); }
     const AlarmLamps& lamps() const { return m_rules.lamps(); }
     const AlarmTracker& alarms() const { return m_rules.alarms(); }
+    const AlarmHistory& alarmHistory() const { return m_rules.alarmHistory(); }
+    const RunStatus& status() const { return m_rules.status(); }
+    // The wall-clock time of the session (SessionOptions::wallTime).
+    WallClock::time_point now() const { return m_rules.now(); }
     bool timerActive(int id) const;
 
     NotificationHub& hub() { return m_hub; }

@@ -13,6 +13,8 @@ class QTimer;
 
 namespace tavrel {
 
+class WholeLineDelegate;
+
 class CAirLogDlg : public KeyFilteredDialog {
     Q_OBJECT
 public:
@@ -36,6 +38,9 @@ public:
     // operator's selection and place.
     void showNewEntries();
 
+    // Shows the window (not minimised); the first time beside the owner, later where the operator left it.
+    void showBeside(const QWidget& owner);
+
     QListWidget* downlinkList() const { return m_downlink.view; }
     QListWidget* uplinkList() const { return m_uplink.view; }
 
@@ -47,6 +52,7 @@ private:
     // One list and the lines that wait for the next tick to go into it.
     struct RecordList {
         QListWidget* view = nullptr;
+        WholeLineDelegate* lines = nullptr; // sizes every entry to the widest line so far
         QStringList pending;
         bool emptyFirst = false; // the 3000-entry rule struck since the last tick
     };
@@ -56,6 +62,7 @@ private:
     RecordList m_downlink;
     RecordList m_uplink;
     QTimer* m_tick = nullptr;
+    bool m_placed = false;
 };
 
 } // namespace tavrel

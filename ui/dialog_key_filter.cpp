@@ -1,3 +1,4 @@
+// The dialogs' key filter, installed on the application so that it runs before any control's own handling.
 #include "ui/dialog_key_filter.h"
 
 #include <QApplication>
@@ -18,7 +19,9 @@ bool KeyFilteredDialog::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
     if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this && isFilteredKey(static_cast<QKeyEvent*>(event)->key()))
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool taken = widget && widget == m_keyTaker && key != Qt::Key_F1;
+        if (widget && widget->window() == this && isFilteredKey(key) && !taken)
             return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 namespace tavrel {
 
@@ -14,8 +15,15 @@ public:
 
     static bool isFilteredKey(int key);
 
+    // Enter, Return and Escape aimed at this one control reach it (F1 still does not). The control must take
+    // each of them itself: one it passes on would reach the dialog's own handling and end the dialog.
+    void letDialogKeysThrough(QWidget* control) { m_keyTaker = control; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPointer<QWidget> m_keyTaker;
 };
 
 } // namespace tavrel

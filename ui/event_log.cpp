@@ -86,17 +86,27 @@ void EventLog::showPendingLines() {
     // Following the log at the bottom, the lines already shown only move up, which the view can copy on
     // screen; but a change of its text makes it paint everything visible again. So it is kept from doing
     // that here, and only what the new lines change is painted after the scroll.
-    const bool following =
-        m_tuning.holdPaint && !emptied && viewport->updatesEnabled() && bar->value() == bar->maximum();
+    const bool following = m_tuning.holdPaint && !m_holdPlace && !emptied && viewport->updatesEnabled() &&
+                           bar->value() == bar->maximum();
     const QTextBlock firstChanged = m_view.document()->lastBlock(); // the new text starts in it
 
-    m_view.moveCursor(QTextCursor::End);
+    // Held, the lines go in through a cursor of their own, leaving the view's caret and selection alone.
+    QTextCursor tail;
+    if (m_holdPlace) {
+        tail = QTextCursor(m_view.document());
+        tail.movePosition(QTextCursor::End);
+    } else {
+        m_view.moveCursor(QTextCursor::End);
+    }
     {
         ViewportPaintHold hold(*viewport, following);
         // Laying out a line costs tens of microseconds; a sender waiting meanwhile would wait for all of
         // them, so the lines go in a few at a time and the rest waits while the window thread is wanted.
         do {
-            m_view.insertPlainText(takePendingLines());
+            if (m_holdPlace)
+                tail.insertText(takePendingLines());
+            else
+                m_view.insertPlainText(takePendingLines());
         } while (!m_pending.empty() && !m_workWaiting());
     }
     if (m_pending.empty())
@@ -114,9 +124,10 @@ void EventLog::showPendingLines() {
 
     // Queued, so the scroll happens after the view has laid out the new text.
     QPlainTextEdit* view = &m_view;
-    QMetaObject::invokeMethod(
-        view, [view] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
-        Qt::QueuedConnection);
+    if (!m_holdPlace)
+        QMetaObject::invokeMethod(
+            view, [view] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
+            Qt::QueuedConnection);
 
     if (!m_pending.empty())
         m_tick->start(0); // the rest once the waiting work is done

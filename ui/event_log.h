@@ -56,6 +56,9 @@ public:
     // Nothing ever waits unless the window says what to look at.
     void setWorkWaiting(WorkWaiting waiting) { m_workWaiting = std::move(waiting); }
     void setTuning(const EventLogTuning& tuning) { m_tuning = tuning; }
+    // While held (the find bar is open), new lines still go in at the end, but the operator's caret,
+    // selection and scroll position stay where they are.
+    void holdPlace(bool hold) { m_holdPlace = hold; }
 
 private:
     QPlainTextEdit& m_view;
@@ -66,7 +69,8 @@ private:
     EventLogTuning m_tuning;
     std::deque<QString> m_pending; // lines not yet in the view, each with its block break
     bool m_emptyFirst = false;     // the line rule struck since the last tick
-    int m_lines = 1;               // the view's line count once the pending lines are in
+    bool m_holdPlace = false;
+    int m_lines = 1; // the view's line count once the pending lines are in
     MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
     WorkWaiting m_workWaiting = [] { return false; };
     std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view

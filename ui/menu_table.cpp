@@ -81,7 +81,14 @@ const std::array<MenuItem, kMenuItemCount> kMenuTable{{
     other(kAirLogging, "LOG On", command::kAirLogOn, MenuAction::AirLogOn),
     other(kAirLogging, "LOG Off", command::kAirLogOff, MenuAction::AirLogOff),
     other(kMonitorControl, "Clear Log", command::kClearLog, MenuAction::ClearLog),
+    other(kMonitorControl, "Alarm History...", command::kAlarmHistory, MenuAction::AlarmHistory),
+    other(kMonitorControl, "Notifications", command::kNotifications, MenuAction::Notifications),
 }};
+
+bool worksWhileDisconnected(MenuAction action) {
+    return action == MenuAction::ClearLog || action == MenuAction::AlarmHistory ||
+           action == MenuAction::Notifications;
+}
 
 const MenuItem* findMenuItem(int id) {
     for (const MenuItem& item : kMenuTable)
@@ -91,7 +98,7 @@ const MenuItem* findMenuItem(int id) {
 }
 
 bool runMenuItem(const MenuItem& item, bool connected, MenuActions& actions) {
-    if (!connected && item.action != MenuAction::ClearLog)
+    if (!connected && !worksWhileDisconnected(item.action))
         return false;
     switch (item.action) {
     case MenuAction::SendCommand:
@@ -111,6 +118,12 @@ bool runMenuItem(const MenuItem& item, bool connected, MenuActions& actions) {
         break;
     case MenuAction::ClearLog:
         actions.clearLog();
+        break;
+    case MenuAction::AlarmHistory:
+        actions.showAlarmHistory();
+        break;
+    case MenuAction::Notifications:
+        actions.toggleNotifications();
         break;
     }
     return true;

@@ -15,8 +15,13 @@ enum class MenuAction {
     SetPll,        // the PLL dialog, then SETPLL
     AirLogOn,      // AILOGON and show the air log window
     AirLogOff,     // AILOGOFF and hide it
-    ClearLog,      // empty the event-log view; the only item that works while disconnected
+    ClearLog,      // empty the event-log view
+    AlarmHistory,  // show the alarm history window
+    Notifications, // a check item: desktop notifications on or off for this run
 };
+
+// The window's own items ("Monitor Control") work in any state; the others need the link.
+bool worksWhileDisconnected(MenuAction action);
 
 struct MenuItem {
     std::string_view menu;    // title in the menu bar
@@ -32,7 +37,7 @@ struct MenuItem {
 inline constexpr std::string_view kHelpMenuTitle = "Help";
 inline constexpr std::string_view kAboutItemText = "About Tavrel(&A)...";
 
-inline constexpr int kMenuItemCount = 37;
+inline constexpr int kMenuItemCount = 39;
 extern const std::array<MenuItem, kMenuItemCount> kMenuTable;
 
 // The item with this command id, or nullptr.
@@ -48,10 +53,12 @@ public:
     virtual void airLogOn() = 0;
     virtual void airLogOff() = 0;
     virtual void clearLog() = 0;
+    virtual void showAlarmHistory() = 0;
+    virtual void toggleNotifications() = 0;
 };
 
-// Runs the item's action. While disconnected every item except "Clear Log" does nothing at all (no command,
-// no dialog, no message); returns whether the action ran.
+// Runs the item's action. While disconnected every item that needs the link does nothing at all (no
+// command, no dialog, no message); returns whether the action ran.
 bool runMenuItem(const MenuItem& item, bool connected, MenuActions& actions);
 
 } // namespace tavrel

@@ -43,6 +43,8 @@ inline constexpr int kAirLogOn = 32827;
 inline constexpr int kAirLogOff = 32828;
 inline constexpr int kDspLinkLogOn = 32829;
 inline constexpr int kDspLinkLogOff = 32830;
+inline constexpr int kAlarmHistory = 32831;
+inline constexpr int kNotifications = 32832;
 } // namespace command
 
 } // namespace tavrel

@@ -191,6 +191,32 @@ void CSetupDlg::warnAboutCorvelle() {
         return; // closed before the warning's turn came
     if (!m_messageBoxes->confirm(this, QString::fromLatin1(kCorvelleWarning)))
         m_continue->setEnabled(false);
+    if (!m_prefillProblems.empty()) {
+        QString text = QString::fromLatin1(kNotTakenMessage);
+        for (const std::string& problem : m_prefillProblems)
+            text += QLatin1Char('\n') + QString::fromStdString(problem);
+        m_messageBoxes->inform(this, text);
+    }
+}
+
+std::vector<std::string> CSetupDlg::prefill(const SetupPrefill& values) {
+    std::vector<std::string> found;
+    if (values.localAddress) {
+        const int index = m_localAddress->findText(QString::fromStdString(*values.localAddress));
+        if (index >= 0)
+            m_localAddress->setCurrentIndex(index); // copied into the repeater address as by the operator
+        else
+            found.push_back("--local " + *values.localAddress + ": not an IPv4 address of this machine");
+    }
+    if (values.repeaterAddress)
+        m_repeaterAddress->setAddress(QString::fromStdString(*values.repeaterAddress));
+    if (values.monitorRxPort)
+        m_monitorRxPort->setText(QString::number(*values.monitorRxPort));
+    if (values.airLogRxPort)
+        m_airLogRxPort->setText(QString::number(*values.airLogRxPort));
+    m_prefillProblems = values.problems;
+    m_prefillProblems.insert(m_prefillProblems.end(), found.begin(), found.end());
+    return found;
 }
 
 void CSetupDlg::onLocalAddressSelected() {

@@ -8,6 +8,7 @@
 
 #include "session/monitor_settings.h"
 #include "ui/dialog_key_filter.h"
+#include "ui/setup_prefill.h"
 
 class QComboBox;
 class QLineEdit;
@@ -47,6 +48,8 @@ public:
 
     static constexpr char kCaption[] = "Setup parameters";
     static constexpr char kNetworkFailedMessage[] = "Fail to initiate network environment";
+    // The first line of the message that lists the command line's bad values, one a line.
+    static constexpr char kNotTakenMessage[] = "Not taken from the command line:";
     static constexpr char kCorvelleWarning[] =
         "This tool can't control the same repeater with the Corvelle at the same time.\n"
         "Please close the Corvelle before running this monitor tool, and close the monitor\n"
@@ -56,6 +59,11 @@ public:
     // as the dialog is shown.
     explicit CSetupDlg(int instanceSlot, SetupDlgServices services = SetupDlgServices::system(),
                        QWidget* parent = nullptr);
+
+    // Fills the fields from the command line; "Continue" still checks them. The given problems, and those
+    // found here (a local address that is not in the list), are shown in a message box after the warning.
+    // Returns the problems found here.
+    std::vector<std::string> prefill(const SetupPrefill& values);
 
     // The values stored by the last "Continue"; complete and checked once the dialog ended with Accepted.
     const MonitorSettings& settings() const { return m_settings; }
@@ -85,6 +93,7 @@ private:
     MonitorSettings m_settings;
     bool m_networkReady = false;
     bool m_warningScheduled = false;
+    std::vector<std::string> m_prefillProblems;
 
     std::vector<std::pair<int, QWidget*>> m_controls;
     Ipv4Edit* m_repeaterAddress = nullptr;

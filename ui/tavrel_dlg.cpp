@@ -6,15 +6,17 @@
 #include <QToolButton>
 
 #include "ui/air_log_dlg.h"
+#include "ui/desktop_tray.h"
 #include "ui/message_boxes.h"
 
 namespace tavrel {
 
 CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWidget* parent)
     : KeyFilteredDialog(parent), m_session(session), m_messageBoxes(messageBoxes),
-      m_view(new QPlainTextEdit(this)), m_eventLog(*m_view) {
+      m_view(new QPlainTextEdit(this)), m_eventLog(*m_view), m_notices(session.settings().repeaterAddress) {
     createControls();
     createMenuBar(); // the About item lives at the end of the menu bar
+    createAttentionParts();
     setWindowIcon(applicationIcon());
     setWindowTitle(QString::fromStdString(formatCaption(m_session.settings())));
 
@@ -31,6 +33,7 @@ CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWi
     m_session.setAutoPolling(true);
     m_airLogDlg = new CAirLogDlg(this);
     m_airLogDlg->hide();
+    onStatusTick();
 }
 
 CTavrelDlg::~CTavrelDlg() {
@@ -43,6 +46,7 @@ void CTavrelDlg::onEventLine(std::string_view stampedLine) {
 
 void CTavrelDlg::onLampsChanged() {
     showLamps();
+    showTray();
 }
 
 void CTavrelDlg::onAirLogRecord(bool downlink, std::string_view displayLine) {

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "session/repeater_session.h"
@@ -10,16 +14,23 @@
 #include "ui/event_log.h"
 #include "ui/lamp_icons.h"
 #include "ui/menu_table.h"
+#include "ui/tray_rules.h"
 
+class QAction;
 class QCheckBox;
 class QMenuBar;
 class QPlainTextEdit;
+class QTimer;
 class QToolButton;
 
 namespace tavrel {
 
 class CAirLogDlg;
+class CAlarmHistoryDlg;
+class FindBar;
 class MessageBoxes;
+class RunStatusBar;
+class TraySink;
 
 class CTavrelDlg : public KeyFilteredDialog, public SessionListener, private MenuActions {
     Q_OBJECT
@@ -30,10 +41,23 @@ public:
                         QWidget* parent = nullptr);
     ~CTavrelDlg() override;
 
+    // How often the status bar and the tray's link-down notice look at the session.
+    static constexpr std::chrono::milliseconds kStatusPeriod{1000};
+
     // SessionListener
     void onEventLine(std::string_view stampedLine) override;
+    void onConnectionChanged(bool connected) override;
     void onLampsChanged() override;
+    void onAlarmTransition(const AlarmTransition& transition) override;
     void onAirLogRecord(bool downlink, std::string_view displayLine) override;
+
+    // The status timer's handler: the status bar's texts, the tray's link-down notice.
+    void onStatusTick();
+    // Ctrl+F.
+    void openFindBar();
+    // The tray in use instead of the system's (none when the desktop has no tray).
+    void setTraySink(std::unique_ptr<TraySink> tray);
+    bool notificationsEnabled() const { return m_notices.enabled(); }
 
     // Menu commands of the menu table, and the About command 16.
     void onMenuCommand(int id);
@@ -47,6 +71,10 @@ public:
     QToolButton* lampButton(int lamp) const { return m_lampButtons.at(static_cast<std::size_t>(lamp)); }
     QMenuBar* menuBar() const { return m_menuBar; }
     CAirLogDlg* airLogDlg() const { return m_airLogDlg; }
+    // Made when first asked for.
+    CAlarmHistoryDlg* alarmHistoryDlg() const { return m_historyDlg; }
+    FindBar* findBar() const { return m_findBar; }
+    RunStatusBar* runStatusBar() const { return m_statusBar; }
     EventLog& eventLog() { return m_eventLog; }
 
 public slots:
@@ -56,7 +84,10 @@ public slots:
 private:
     void createControls();
     void createMenuBar();
+    void createAttentionParts();
     void showLamps();
+    void showTray();
+    void notify(const std::optional<TrayMessage>& message);
 
     // MenuActions
     void sendCommand(std::string_view text) override;
@@ -65,6 +96,8 @@ private:
     void airLogOn() override;
     void airLogOff() override;
     void clearLog() override;
+    void showAlarmHistory() override;
+    void toggleNotifications() override;
 
     RepeaterSession& m_session;
     MessageBoxes* m_messageBoxes;
@@ -74,11 +107,21 @@ private:
     QCheckBox* m_autoCheck = nullptr;
     QMenuBar* m_menuBar = nullptr;
     CAirLogDlg* m_airLogDlg = nullptr;
+    CAlarmHistoryDlg* m_historyDlg = nullptr;
+    FindBar* m_findBar = nullptr;
+    RunStatusBar* m_statusBar = nullptr;
+    QTimer* m_statusTick = nullptr;
+    QAction* m_notificationsAction = nullptr;
 
     EventLog m_eventLog;
     LampIconSet m_lampIcons;
     std::array<LampIcon, kLampCount> m_shownLamps{};
     bool m_lampsShown = false; // every lamp has had its icon set once
+
+    TrayNotices m_notices;
+    std::unique_ptr<TraySink> m_tray;
+    std::optional<TrayPicture> m_trayPicture; // as last shown
+    std::string m_trayToolTip;
 };
 
 } // namespace tavrel

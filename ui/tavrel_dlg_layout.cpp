@@ -115,6 +115,11 @@ void CTavrelDlg::createMenuBar() {
         }
         QAction* action = parent->addAction(text(item.text));
         action->setData(item.id);
+        if (item.action == MenuAction::Notifications) {
+            action->setCheckable(true);
+            action->setChecked(m_notices.enabled());
+            m_notificationsAction = action;
+        }
         const int id = item.id;
         connect(action, &QAction::triggered, this, [this, id] { onMenuCommand(id); });
     }

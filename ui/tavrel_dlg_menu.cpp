@@ -36,10 +36,7 @@ void CTavrelDlg::setPll(om::PllTarget target) {
 void CTavrelDlg::airLogOn() {
     m_session.airLogOn();
     m_airLogDlg->clearLists();
-    // Shown again even when the operator minimised it with its close box.
-    m_airLogDlg->setWindowState(m_airLogDlg->windowState() & ~Qt::WindowMinimized);
-    m_airLogDlg->show();
-    m_airLogDlg->raise();
+    m_airLogDlg->showBeside(*this);
 }
 
 void CTavrelDlg::airLogOff() {

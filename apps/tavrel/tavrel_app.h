@@ -32,6 +32,10 @@ public:
     // The main monitor window, run after "Continue". While none is set, "Continue" ends the program
     // cleanly with kExitSuccess.
     MainWindowRunner runMainWindow;
+    // Values for the setup dialog from the command line.
+    SetupPrefill prefill;
+    // Tells the operator of a bad command-line value; by default on standard error.
+    std::function<void(const std::string& problem)> reportProblem;
 
     std::optional<int> instanceSlot() const;
     const std::string& executableDir() const { return m_executableDir; }

@@ -87,6 +87,38 @@ TEST_F(TavrelStartUp, ContinueHandsTheSettingsOfTheLowestFreeSlotToTheMainWindow
     EXPECT_FALSE(NamedLock::tryCreate(m_prefix + "2"));
 }
 
+TEST_F(TavrelStartUp, CommandLineValuesFillTheSetupDialogAndBadOnesAreToldTwice) {
+    CTavrelApp app(m_prefix, services());
+    app.prefill.localAddress = "10.9.9.9"; // not among this machine's: the list's first stays selected
+    app.prefill.repeaterAddress = "127.0.1.45";
+    app.prefill.monitorRxPort = 44400;
+    app.prefill.problems = {"--air-port \"x\": Invalid air log rx port"};
+    std::vector<std::string> reported;
+    app.reportProblem = [&](const std::string& problem) { reported.push_back(problem); };
+    MonitorSettings received;
+    app.runMainWindow = [&](const MonitorSettings& settings, const std::string&) {
+        return received = settings, 0;
+    };
+    test::DialogWatcher<CSetupDlg> setup([&](CSetupDlg& d) {
+        // The warning first, then the message naming what was not taken.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_boxes.shown().size() >= 2; }, 5000));
+        QTest::mouseClick(qobject_cast<QPushButton*>(d.control(CSetupDlg::kIdContinue)), Qt::LeftButton);
+    });
+
+    EXPECT_EQ(app.run(), CTavrelApp::kExitSuccess);
+    EXPECT_EQ(reported, (std::vector<std::string>{"--air-port \"x\": Invalid air log rx port",
+                                                  "--local 10.9.9.9: not an IPv4 address of this machine"}));
+    ASSERT_EQ(m_boxes.shown().size(), 2u);
+    EXPECT_EQ(m_boxes.last().toStdString(), "Not taken from the command line:\n"
+                                            "--air-port \"x\": Invalid air log rx port\n"
+                                            "--local 10.9.9.9: not an IPv4 address of this machine");
+    // Continue took the values given and the defaults of the rest, checked as ever.
+    EXPECT_EQ(received.localAddress, "127.0.1.40");
+    EXPECT_EQ(received.repeaterAddress, "127.0.1.45");
+    EXPECT_EQ(received.monitorRxPort, 44400);
+    EXPECT_EQ(received.airLogRxPort, 45320);
+}
+
 TEST_F(TavrelStartUp, QuitEndsTheProgramWithoutTheMainWindow) {
     CTavrelApp app(m_prefix, services());
     bool mainWindowRan = false;

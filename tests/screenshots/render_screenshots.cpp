@@ -1,5 +1,6 @@
-// Renders the setup dialog, the main window connected to an emulated repeater with an alarm lit, and the air
-// log window, into PNG files for the README. Run under a real X display (scripts/screenshots.sh uses Xvfb).
+// Renders the setup dialog, the main window connected to an emulated repeater with an alarm lit, the air log
+// window, the alarm history window and the find bar, into PNG files for the README. Run under a real X
+// display (scripts/screenshots.sh uses Xvfb).
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QThread>
 
@@ -16,6 +18,8 @@
 #include "handoff/notification.h"
 #include "resources/resource_paths.h"
 #include "ui/air_log_dlg.h"
+#include "ui/alarm_history_dlg.h"
+#include "ui/find_bar.h"
 #include "ui/message_boxes.h"
 #include "ui/monitor_ids.h"
 #include "ui/setup_dlg.h"
@@ -92,12 +96,29 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "the main window did not connect to the emulated repeater\n");
             return 1;
         }
-        window.session().onTimer(tavrel::timer::kAlarmQuery);
-        processUntil([&] { return window.session().lamps().alarmBits() != 0; }, 5s);
+        // A little alarm history: Rx PLL found active, Tx PLL raised and cleared again.
+        for (const int bits : {0x04, 0x0C, 0x04}) {
+            repeater.setAlarmBits(bits);
+            window.session().onTimer(tavrel::timer::kAlarmQuery);
+            processUntil([&] { return window.session().lamps().alarmBits() == bits; }, 5s);
+            settle(1200ms);
+        }
         window.onMenuCommand(tavrel::command::kVersionInfo);
         settle(2500ms);                                      // a few of the repeater's status lines
         window.session().onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
         ok &= save(window, outDir / "main-window.png");
+
+        window.onMenuCommand(tavrel::command::kAlarmHistory);
+        settle(300ms);
+        ok &= save(*window.alarmHistoryDlg(), outDir / "alarm-history-window.png");
+        window.alarmHistoryDlg()->hide();
+
+        window.openFindBar();
+        window.findBar()->field()->setText(QStringLiteral("alarm"));
+        window.findBar()->step(tavrel::FindDirection::Backward); // the newest match
+        settle(300ms);
+        ok &= save(window, outDir / "find-bar.png");
+        window.findBar()->close();
 
         window.onMenuCommand(tavrel::command::kAirLogOn);
         settle(1500ms);

@@ -1,12 +1,17 @@
-// The air log window offscreen: template geometry, the 3000-entry lists, selection, close box and keys.
+// The air log window offscreen: size and layout, whole lines, the 3000-entry lists, selection, copy, close
+// box and keys.
 #include "ui/air_log_dlg.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "protocol/air_log_record.h"
 #include "ui/dialog_units.h"
 
 namespace tavrel {
@@ -19,7 +24,7 @@ QStringList groupTitles(const QWidget& dialog) {
     return titles;
 }
 
-TEST(AirLogDlg, FollowsTheTemplate) {
+TEST(AirLogDlg, StartsAtTheTemplateSizeAndTheListsShareTheWindowAsItIsResized) {
     CAirLogDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), "Air Log of the Repeater");
     EXPECT_EQ(dialog.font().family(), "Times New Roman");
@@ -29,14 +34,63 @@ TEST(AirLogDlg, FollowsTheTemplate) {
     EXPECT_EQ(dialog.downlinkList()->property("controlId").toInt(), 1014);
     EXPECT_EQ(dialog.uplinkList()->property("controlId").toInt(), 1016);
     EXPECT_FALSE(dialog.downlinkList()->isSortingEnabled());
+    for (const QListWidget* list : {dialog.downlinkList(), dialog.uplinkList()}) {
+        // A fixed-width font: hex columns line up.
+        const QFontMetrics metrics(list->font());
+        EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("0F0F"));
+    }
 
-    // 405 x 196 dialog units of its own font, fixed; the lists at their template places.
+    // 405 x 196 dialog units of its own font to start with, then whatever the operator makes it.
     const DialogUnits units(dialog.font());
-    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_EQ(dialog.size(), units.toPixels(QSize(405, 196)));
-    EXPECT_EQ(dialog.downlinkList()->geometry(), units.toPixels(DluRect{6, 8, 392, 87}));
-    EXPECT_EQ(dialog.uplinkList()->geometry(), units.toPixels(DluRect{6, 105, 392, 87}));
-    EXPECT_GT(dialog.width(), 405); // a dialog unit is more than a pixel at 10 points
+    EXPECT_LT(dialog.minimumWidth(), dialog.maximumWidth());
+    EXPECT_LT(dialog.minimumHeight(), dialog.maximumHeight());
+    dialog.show();
+    for (const QSize size : {QSize(500, 300), QSize(1100, 900)}) {
+        dialog.resize(size);
+        QCoreApplication::processEvents();
+        const QRect down = dialog.downlinkList()->geometry();
+        const QRect up = dialog.uplinkList()->geometry();
+        SCOPED_TRACE(size.width());
+        EXPECT_EQ(down.width(), up.width());
+        EXPECT_NEAR(down.height(), up.height(), 1);
+        EXPECT_GT(down.width(), size.width() * 9 / 10);
+        EXPECT_GT(down.height() + up.height(), size.height() * 6 / 10);
+        EXPECT_LT(dialog.downlinkList()->mapTo(&dialog, down.topLeft() - down.topLeft()).y(),
+                  dialog.uplinkList()->mapTo(&dialog, QPoint()).y());
+    }
+}
+
+TEST(AirLogDlg, AFullRecordsLineIsWholeAndCtrlCCopiesTheSelectedLines) {
+    std::vector<std::uint8_t> full(AirLogRecord::kFullSize);
+    for (std::size_t i = 0; i < full.size(); ++i)
+        full[i] = static_cast<std::uint8_t>(i == 0 ? 0 : 0xA0 + i);
+    const QString line = QString::fromStdString(describeAirLogRecord(full).displayLine);
+    ASSERT_TRUE(line.endsWith(" CB")) << line.toStdString(); // all 38 payload bytes
+
+    CAirLogDlg dialog;
+    dialog.show();
+    dialog.resize(400, 300); // narrower than the line
+    dialog.addRecordLine(0, "short");
+    dialog.showNewEntries();
+    QCoreApplication::processEvents(); // laid out for short lines
+    dialog.addRecordLine(0, line);     // wider than those before: every entry widens
+    dialog.addRecordLine(0, "short again");
+    dialog.showNewEntries();
+    QCoreApplication::processEvents();
+    QListWidget* list = dialog.downlinkList();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), line);
+    EXPECT_GE(list->visualItemRect(list->item(1)).width(), list->fontMetrics().horizontalAdvance(line));
+    EXPECT_GT(list->horizontalScrollBar()->maximum(), 0) << "scrolled, not cut";
+    EXPECT_EQ(list->textElideMode(), Qt::ElideNone);
+
+    list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "short\nshort again\n")
+        << "in list order, whatever was picked first";
 }
 
 TEST(AirLogDlg, HiddenWindowTakesEntriesAtOnce) {

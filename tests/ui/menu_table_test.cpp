@@ -37,6 +37,10 @@ std::string actionOf(const MenuItem& item) {
         return "AILOGOFF";
     case MenuAction::ClearLog:
         return "clear view";
+    case MenuAction::AlarmHistory:
+        return "history window";
+    case MenuAction::Notifications:
+        return "notifications on/off";
     }
     return {};
 }
@@ -68,6 +72,8 @@ std::vector<Expected> expectedMenu() {
         {"AIR Logging > LOG On", 32827, "AILOGON"},
         {"AIR Logging > LOG Off", 32828, "AILOGOFF"},
         {"Monitor Control > Clear Log", 32794, "clear view"},
+        {"Monitor Control > Alarm History...", 32831, "history window"},
+        {"Monitor Control > Notifications", 32832, "notifications on/off"},
     };
     rows.insert(rows.end(), rest.begin(), rest.end());
     return rows;
@@ -97,14 +103,16 @@ public:
     void airLogOn() override { calls.push_back("air on"); }
     void airLogOff() override { calls.push_back("air off"); }
     void clearLog() override { calls.push_back("clear"); }
+    void showAlarmHistory() override { calls.push_back("history"); }
+    void toggleNotifications() override { calls.push_back("notifications"); }
     std::vector<std::string> calls;
 };
 
-TEST(MonitorMenuTable, WhileDisconnectedOnlyClearLogDoesAnything) {
+TEST(MonitorMenuTable, WhileDisconnectedOnlyTheMonitorControlItemsDoAnything) {
     RecordingActions actions;
     for (const MenuItem& item : kMenuTable)
-        EXPECT_EQ(runMenuItem(item, false, actions), item.id == 32794) << pathOf(item);
-    EXPECT_EQ(actions.calls, std::vector<std::string>{"clear"});
+        EXPECT_EQ(runMenuItem(item, false, actions), item.menu == "Monitor Control") << pathOf(item);
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"clear", "history", "notifications"}));
 }
 
 TEST(MonitorMenuTable, WhileConnectedEachItemRunsItsAction) {

@@ -12,6 +12,7 @@
 #include "tests/ui/window_fixture.h"
 #include "ui/about_dlg.h"
 #include "ui/air_log_dlg.h"
+#include "ui/alarm_history_dlg.h"
 #include "ui/pll_param_dlg.h"
 
 namespace tavrel::test {
@@ -60,7 +61,7 @@ protected:
     std::unique_ptr<OmPeer> peer;
 };
 
-TEST_F(MonitorMenu, WhileDisconnectedNoItemSendsAndOnlyClearLogActs) {
+TEST_F(MonitorMenu, WhileDisconnectedNoItemSendsAndOnlyTheMonitorControlItemsAct) {
     connectTo(31);
     deliver(window->session(), NotifyOmDisconnected); // ConnectedFlag 0 while the socket is still up
     ASSERT_FALSE(viewText(*window).empty());
@@ -68,6 +69,10 @@ TEST_F(MonitorMenu, WhileDisconnectedNoItemSendsAndOnlyClearLogActs) {
         trigger(item.id); // the PLL items open no dialog, so nothing here waits
     EXPECT_EQ(sent(), "");
     EXPECT_EQ(viewText(*window), "") << "Clear Log works in any state";
+    ASSERT_NE(window->alarmHistoryDlg(), nullptr);
+    EXPECT_TRUE(window->alarmHistoryDlg()->isVisible()) << "so does Alarm History";
+    EXPECT_FALSE(window->notificationsEnabled()) << "and Notifications";
+    EXPECT_FALSE(menuAction(*window, command::kNotifications)->isChecked());
     EXPECT_FALSE(window->airLogDlg()->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -101,6 +101,7 @@ protected:
         SessionOptions options;
         options.startLink = std::move(starter);
         options.clock = [this] { return now; };
+        options.wallTime = [this] { return wallNow; };
         session = std::make_unique<RepeaterSession>(settings, logDirectory, std::move(options));
         window = std::make_unique<CTavrelDlg>(*session, &boxes);
         return *window;
@@ -119,6 +120,9 @@ protected:
     TempExeDir exeDir;
     std::string logDirectory = exeDir.logDir().string(); // where the next window's session files
     StampedTime now{2016, 8, 3, 23, 59, 59};
+    // When alarm transitions happen and the status bar's link times are measured.
+    WallClock::time_point wallNow =
+        std::chrono::sys_days{std::chrono::year{2016} / 8 / 3} + std::chrono::hours(23);
     MonitorSettings settings;
     RecordedMessageBoxes boxes;
     std::unique_ptr<RepeaterSession> session;

@@ -1,0 +1,47 @@
+// The main window's status bar: link state and since when, what this run has taken, the run log's path.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QStatusBar>
+
+#include "session/run_status.h"
+
+class QLabel;
+class QToolButton;
+
+namespace tavrel {
+
+class RunStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    // Opens a folder in the desktop's file manager; false when it could not.
+    using FolderOpener = std::function<bool(const QString& folder)>;
+
+    explicit RunStatusBar(QWidget* parent = nullptr);
+
+    void showStatus(const RunStatus& status, WallClock::time_point now);
+    // The path is shown (shortened in the middle when the bar is too narrow); a click opens its folder.
+    // Setting the same path again does nothing.
+    void setRunLogPath(const std::string& path);
+    void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
+
+    QLabel* linkLabel() const { return m_link; }
+    QLabel* countsLabel() const { return m_counts; }
+    QToolButton* runLogButton() const { return m_runLog; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void showPath();
+
+    QLabel* m_link = nullptr;
+    QLabel* m_counts = nullptr;
+    QToolButton* m_runLog = nullptr;
+    QString m_path;
+    FolderOpener m_openFolder;
+};
+
+} // namespace tavrel
