@@ -34,7 +34,7 @@ struct WindowOptions {
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", "paint-hold", "turns", comma-separated.
+// "hub-watch", "batching", comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -44,10 +44,6 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.hubWatch = false;
         else if (name == "batching")
             options.tuning.batchLines = false;
-        else if (name == "paint-hold")
-            options.tuning.holdPaint = false;
-        else if (name == "turns")
-            options.tuning.takeTurns = false;
         else if (!name.empty())
             return false;
         at = end + 1;
@@ -160,7 +156,7 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S] [--without hub-watch,batching,paint-hold,turns]");
+              "[--max-seconds S] [--without hub-watch,batching]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -63,8 +63,6 @@ public:
 
     // Window thread: runs the handler of every queued notification, oldest first.
     void dispatchPending();
-    // Whether a notification waits to be handled (its sender blocked meanwhile); any thread.
-    bool hasWaiting() const { return m_queued.load(std::memory_order_relaxed) != 0; }
 
 private:
     struct Pending {

@@ -17,7 +17,7 @@ figure() { awk -F'|' -v n="$2" '$2 + 0 == n { gsub(/^ +| +$/, "", $5); print $5 
 
 echo "| Switched off | Idle CPU | Repeater-log throughput | Log latency |"
 echo "|---|---|---|---|"
-for without in none hub-watch batching paint-hold turns; do
+for without in none hub-watch batching; do
   args=(--only idle,log,latency --table "$work/$without.md" "$@")
   [[ $without == none ]] || args+=(--without "$without")
   echo "== without: $without" >&2
@@ -26,4 +26,4 @@ for without in none hub-watch batching paint-hold turns; do
 done
 echo
 head -n 1 "$work/none.md" | sed 's/^/First run: /'
-head -n 1 "$work/turns.md" | sed 's/^/Last run: /'
+head -n 1 "$work/batching.md" | sed 's/^/Last run: /'

@@ -78,8 +78,6 @@ public:
     // NotificationWindow: handlers run on the session's thread from a queued call, in any event loop.
     void handleNotification(Notification notification) override;
     void requestDispatch() override;
-    // Whether a worker waits for its notification to be handled (its sender blocked meanwhile).
-    bool hasWaitingNotification() const { return m_hub.hasWaiting(); }
 
     // What each timer does when it fires (called by the timers; tests call it directly).
     void onTimer(int id) { m_rules.onTimer(id); }

@@ -13,11 +13,9 @@ class QTimer;
 
 namespace tavrel {
 
-// The view's speed mechanisms, each of which can be switched off so that the bench can measure its gain.
+// The view's speed mechanism, which can be switched off so that the bench can measure its gain.
 struct EventLogTuning {
     bool batchLines = true; // while the view is shown, new lines wait for a tick and go in together
-    bool holdPaint = true;  // following the log, only what new lines change is painted
-    bool takeTurns = true;  // lines go in a few at a time, so that a waiting notification goes first
 };
 
 class EventLog {
@@ -27,12 +25,7 @@ public:
     // A shown view lays out, scrolls and repaints for every insertion, which costs far more than filing a
     // line, so while it is shown new lines go into it together at most this often.
     static constexpr std::chrono::milliseconds kShowPendingPeriod{50};
-    // Lines go into the view this many at a time, so that the tick can make way for waiting work.
-    static constexpr std::size_t kLinesPerInsertion = 16;
     using MonotonicClock = std::function<std::chrono::steady_clock::time_point()>;
-    // Tells the tick that other work is waiting for the window thread (a notification whose sender is
-    // blocked until it has been handled).
-    using WorkWaiting = std::function<bool()>;
 
     explicit EventLog(QPlainTextEdit& view);
     EventLog(const EventLog&) = delete; // the tick calls back into this object
@@ -47,14 +40,11 @@ public:
     void clearView();
 
     // The tick: puts the lines appended since the previous tick into the view, emptying it first where the
-    // line rule struck in between, and asks for one scroll to the bottom. When work is waiting for the
-    // window thread, it stops after the insertion under way and the rest follows on an immediate tick.
+    // line rule struck in between, and asks for one scroll to the bottom.
     void showPendingLines();
 
     // The time the period is measured in; steady_clock unless a test sets its own.
     void setMonotonicClock(MonotonicClock clock) { m_monotonic = std::move(clock); }
-    // Nothing ever waits unless the window says what to look at.
-    void setWorkWaiting(WorkWaiting waiting) { m_workWaiting = std::move(waiting); }
     void setTuning(const EventLogTuning& tuning) { m_tuning = tuning; }
     // While held (the find bar is open), new lines still go in at the end, but the operator's caret,
     // selection and scroll position stay where they are.
@@ -63,8 +53,6 @@ public:
 private:
     QPlainTextEdit& m_view;
     QTimer* m_tick = nullptr; // owned by the view
-    // Takes up to kLinesPerInsertion of the pending lines, joined.
-    QString takePendingLines();
 
     EventLogTuning m_tuning;
     std::deque<QString> m_pending; // lines not yet in the view, each with its block break
@@ -72,7 +60,6 @@ private:
     bool m_holdPlace = false;
     int m_lines = 1; // the view's line count once the pending lines are in
     MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };
-    WorkWaiting m_workWaiting = [] { return false; };
     std::chrono::steady_clock::time_point m_lastShown{}; // when lines last went into the view
 };
 

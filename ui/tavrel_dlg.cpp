@@ -20,7 +20,6 @@ CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWi
     setWindowIcon(applicationIcon());
     setWindowTitle(QString::fromStdString(formatCaption(m_session.settings())));
 
-    m_eventLog.setWorkWaiting([&session] { return session.hasWaitingNotification(); });
     m_session.addListener(*this);
     for (const std::string& failure : m_session.start()) {
         MessageBoxes& boxes = m_messageBoxes ? *m_messageBoxes : systemMessageBoxes();

@@ -238,43 +238,6 @@ TEST_F(ShownEventLog, LineRuleStrikesAsItDoesLineByLine) {
     EXPECT_EQ(window->eventLogView()->blockCount(), reference.blockCount());
 }
 
-TEST_F(ShownEventLog, WaitingWorkTakesTurnsWithTheLinesAndNoneIsLostOrReordered) {
-    bool waiting = true;
-    window->eventLog().setWorkWaiting([&] { return waiting; });
-    std::string expected;
-    for (int i = 0; i < 100; ++i) {
-        window->session().appendEvent("line " + std::to_string(i));
-        expected += "20160803 235959>> line " + std::to_string(i) + "\n";
-    }
-    window->eventLog().showPendingLines();
-    const std::string first = shownText();
-    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), EventLog::kLinesPerInsertion)
-        << "one insertion, then the waiting work";
-    EXPECT_TRUE(expected.starts_with(first));
-
-    // A line appended meanwhile queues behind the rest, which follow by themselves once nothing waits.
-    window->session().appendEvent("later");
-    expected += "20160803 235959>> later\n";
-    waiting = false;
-    EXPECT_TRUE(waitUntil([&] { return shownText() == expected; })) << shownText();
-}
-
-TEST_F(ShownEventLog, LineRuleCountsTheLinesStillWaitingBehindWork) {
-    bool waiting = true;
-    window->eventLog().setWorkWaiting([&] { return waiting; });
-    for (int i = 0; i < 1990; ++i)
-        window->session().appendEvent("filling " + std::to_string(i));
-    window->eventLog().showPendingLines(); // most of them still wait
-    for (int i = 0; i < 20; ++i)
-        window->session().appendEvent("crossing " + std::to_string(i));
-    waiting = false;
-    window->eventLog().showPendingLines();
-    // 1999 lines make 2000 blocks, so the tenth "crossing" line empties the view first.
-    const std::string shown = shownText();
-    EXPECT_TRUE(shown.starts_with("20160803 235959>> crossing 9\n")) << shown.substr(0, 80);
-    EXPECT_EQ(window->eventLogView()->blockCount(), 12);
-}
-
 TEST(TextBlockBreaks, CountsAsThePlainTextViewDoes) {
     const std::string texts[] = {"",
                                  "plain",
