@@ -38,16 +38,23 @@ RunStatusBar::RunStatusBar(QWidget* parent)
 }
 
 void RunStatusBar::showStatus(const RunStatus& status, WallClock::time_point now) {
-    // Once a second: a label is set (and repainted) only when its text changed.
-    bool changed = false;
-    for (const auto& [label, value] : {std::pair{m_link, text(formatLinkStatus(status, now))},
-                                       std::pair{m_counts, text(formatRunCounts(status))}}) {
-        if (label->text() != value) {
-            label->setText(value);
-            changed = true;
-        }
+    // Once a second: a label is set only when its text changed. A new text is laid out again (shaped, and
+    // the bar with it), which costs more than the rest of an idle window's second, so the counts, which
+    // change with nearly every log line, are shown at most every kCountsPeriod; the link's text changes
+    // only while the link is down. The path's room is measured again only when a label's length changed.
+    bool resized = false;
+    const auto show = [&resized](QLabel* label, const QString& value) {
+        if (label->text() == value)
+            return;
+        resized |= label->text().size() != value.size();
+        label->setText(value);
+    };
+    show(m_link, text(formatLinkStatus(status, now)));
+    if (m_counts->text().isEmpty() || now - m_countsShownAt >= kCountsPeriod) {
+        show(m_counts, text(formatRunCounts(status)));
+        m_countsShownAt = now;
     }
-    if (changed)
+    if (resized)
         showPath();
 }
 

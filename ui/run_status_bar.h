@@ -1,6 +1,7 @@
 // The main window's status bar: link state and since when, what this run has taken, the run log's path.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,9 @@ public:
 
     explicit RunStatusBar(QWidget* parent = nullptr);
 
+    // The counts are shown again at most this often.
+    static constexpr std::chrono::seconds kCountsPeriod{5};
+
     void showStatus(const RunStatus& status, WallClock::time_point now);
     // The path is shown (shortened in the middle when the bar is too narrow); a click opens its folder.
     // Setting the same path again does nothing.
@@ -39,6 +43,7 @@ private:
 
     QLabel* m_link = nullptr;
     QLabel* m_counts = nullptr;
+    WallClock::time_point m_countsShownAt{};
     QToolButton* m_runLog = nullptr;
     QString m_path;
     FolderOpener m_openFolder;
