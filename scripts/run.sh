@@ -27,17 +27,17 @@ start_emulator() {
   emulator_pid=$!
   trap 'kill "$emulator_pid" 2>/dev/null || true; wait "$emulator_pid" 2>/dev/null || true' EXIT
   echo "Repeater emulator running on 127.0.0.2 (its console: $log)."
-  echo "In the setup dialog choose Monitor Rx Address 127.0.0.1 and enter Repeater Address 127.0.0.2."
+  echo "The setup dialog comes filled in for it (Monitor Rx Address 127.0.0.1, Repeater Address 127.0.0.2)."
 }
 
 # Runs the tool in the foreground; without a display it gets a virtual one (nothing is seen on screen then).
 start_tool() {
-  local tool="build/$preset/bin/tavrel"
+  local tool=("build/$preset/bin/tavrel" --repeater 127.0.0.2 --local 127.0.0.1)
   if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    "$tool"
+    "${tool[@]}"
   else
     echo "No display found: starting Tavrel on a virtual X display (xvfb-run)." >&2
-    xvfb-run -a "$tool"
+    xvfb-run -a "${tool[@]}"
   fi
 }
 
