@@ -8,6 +8,7 @@
 #include "ui/air_log_dlg.h"
 #include "ui/desktop_tray.h"
 #include "ui/message_boxes.h"
+#include "ui/run_status_bar.h"
 
 namespace tavrel {
 
@@ -32,6 +33,8 @@ CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWi
     m_session.setAutoPolling(true);
     m_airLogDlg = new CAirLogDlg(this);
     m_airLogDlg->hide();
+    // The run files' names are fixed when the session is made.
+    m_statusBar->setRunLogPath(m_session.runFiles().runLogPath());
     onStatusTick();
 }
 

@@ -83,8 +83,6 @@ void CTavrelDlg::onAlarmTransition(const AlarmTransition& transition) {
 void CTavrelDlg::onStatusTick() {
     const WallClock::time_point now = m_session.now();
     m_statusBar->showStatus(m_session.status(), now);
-    // Looked at each time: the run files may settle on another place once the run has started.
-    m_statusBar->setRunLogPath(m_session.runFiles().runLogPath());
     notify(m_notices.onTick(now));
 }
 
