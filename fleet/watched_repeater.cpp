@@ -37,12 +37,20 @@ WatchedRepeater::~WatchedRepeater() {
 
 void WatchedRepeater::start() {
     const std::string directory = m_fleet.stateDir + "/" + m_config.address;
-    std::error_code ignored; // a directory that cannot be made leaves the files unwritten, as in the window
+    std::error_code ignored; // a directory that cannot be made fails the run log's creation, which is told
     std::filesystem::create_directories(directory, ignored);
     m_runFiles = RunFiles(directory, m_config.address, m_fleet.stampNow());
-    m_runFiles.createRunFiles();
+    m_runLogWrites = WriteWatch(m_runFiles.runLogPath());
+    m_downlinkWrites = WriteWatch(m_runFiles.downlinkDataPath());
+    m_uplinkWrites = WriteWatch(m_runFiles.uplinkDataPath());
+    tellWrite(m_runLogWrites, m_runFiles.createRunFiles());
     reportEvent(versionBanner());
     retryLater();
+}
+
+void WatchedRepeater::tellWrite(WriteWatch& watch, WriteResult result) {
+    if (const auto change = watch.record(result); change && m_fleet.say)
+        m_fleet.say(m_config.name + ": " + *change);
 }
 
 void WatchedRepeater::onTimer(int id) {
@@ -70,7 +78,8 @@ void WatchedRepeater::onLogDatagram(std::string_view bytes) {
 
 void WatchedRepeater::onAirRecord(std::span<const std::uint8_t> bytes) {
     const AirLogLines lines = describeAirLogRecord(bytes);
-    m_runFiles.appendDataLine(lines.downlink, lines.fileLine);
+    tellWrite(lines.downlink ? m_downlinkWrites : m_uplinkWrites,
+              m_runFiles.appendDataLine(lines.downlink, lines.fileLine));
     m_metrics->airRecords.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -96,7 +105,7 @@ void WatchedRepeater::stopTimer(int id) {
 }
 
 void WatchedRepeater::reportEvent(std::string_view text) {
-    m_runFiles.appendRunLog(formatStampedLine(m_fleet.stampNow(), text)); // silent on failure, as the window
+    tellWrite(m_runLogWrites, m_runFiles.appendRunLog(formatStampedLine(m_fleet.stampNow(), text)));
 }
 
 void WatchedRepeater::reportConnection(bool connected) {

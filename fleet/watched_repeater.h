@@ -15,6 +15,7 @@
 #include "protocol/om_commands.h"
 #include "session/monitor_rules.h"
 #include "session/run_files.h"
+#include "session/write_watch.h"
 
 namespace tavrel {
 
@@ -54,6 +55,7 @@ public:
     int linkDescriptor() const { return m_socket.fd(); }
 
 private:
+    void tellWrite(WriteWatch& watch, WriteResult result);
     // MonitorActions
     void sendHeartbeat() override { sendCheckingLink(om::kHeartbeat); }
     void sendAlarmQuery() override { sendCheckingLink(om::kAlarmQuery); }
@@ -81,6 +83,10 @@ private:
     const WatchedRepeaterConfig m_config;
     FleetContext& m_fleet;
     RunFiles m_runFiles;
+    // A file that stops taking lines, or takes them again, is told once in the collector's own log.
+    WriteWatch m_runLogWrites;
+    WriteWatch m_downlinkWrites;
+    WriteWatch m_uplinkWrites;
     MonitorRules m_rules;
     std::shared_ptr<RepeaterMetrics> m_metrics;
     Socket m_socket;

@@ -197,6 +197,20 @@ TEST_F(Collector, ReloadTouchesOnlyWhatChanged) {
 }
 
 // Ports that are taken are named; nothing is started.
+// A repeater whose files cannot be written (its folder is taken by a plain file) is told in the collector's
+// own log, once, naming the file and the reason, instead of losing its lines in silence.
+TEST_F(Collector, FilesThatCannotBeWrittenAreToldOnce) {
+    std::ofstream(m_dir.path() + "/127.0.11.9") << "not a folder";
+    start({{"dale", "127.0.11.9", false}});
+    std::vector<std::string> told;
+    for (const std::string& line : m_said)
+        if (line.starts_with("dale: "))
+            told.push_back(line);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find(m_dir.path() + "/127.0.11.9/repeater[127.0.11.9]_"), std::string::npos) << told[0];
+    EXPECT_NE(told[0].find("Not a directory"), std::string::npos) << told[0];
+}
+
 TEST_F(Collector, APortInUseIsNamed) {
     Socket taken = Socket::udp();
     sockaddr_in local{};
