@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fleet/event_poller.h"
+#include "platform/event_poller.h"
 #include "platform/socket.h"
 
 namespace tavrel {

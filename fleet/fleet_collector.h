@@ -18,12 +18,12 @@
 
 #include "fleet/collector_config.h"
 #include "fleet/datagram_port.h"
-#include "fleet/event_poller.h"
 #include "fleet/fleet_context.h"
 #include "fleet/fleet_metrics.h"
 #include "fleet/metrics_server.h"
-#include "fleet/timer_schedule.h"
 #include "fleet/watched_repeater.h"
+#include "platform/event_poller.h"
+#include "platform/timer_schedule.h"
 
 class QSocketNotifier;
 class QTimer;

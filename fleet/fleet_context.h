@@ -7,8 +7,8 @@
 #include <random>
 #include <string>
 
-#include "fleet/event_poller.h"
-#include "fleet/timer_schedule.h"
+#include "platform/event_poller.h"
+#include "platform/timer_schedule.h"
 #include "session/monitor_rules.h"
 #include "session/stamped_time.h"
 

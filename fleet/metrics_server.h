@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "fleet/event_poller.h"
+#include "platform/event_poller.h"
 #include "platform/socket.h"
 
 namespace tavrel {

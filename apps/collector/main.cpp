@@ -13,7 +13,7 @@
 #include "apps/collector/collector_command_line.h"
 #include "apps/collector/service_notifier.h"
 #include "fleet/fleet_collector.h"
-#include "fleet/scoped_fd.h"
+#include "platform/scoped_fd.h"
 #include "session/monitor_texts.h"
 
 namespace {

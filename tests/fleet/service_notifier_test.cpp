@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "fleet/scoped_fd.h"
+#include "platform/scoped_fd.h"
 #include "tests/fleet/fleet_fixture.h"
 
 namespace tavrel {

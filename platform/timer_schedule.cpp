@@ -1,5 +1,5 @@
 // An ordered set of deadlines and a map from each key to its deadline, kept in step.
-#include "fleet/timer_schedule.h"
+#include "platform/timer_schedule.h"
 
 #include <climits>
 

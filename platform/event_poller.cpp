@@ -1,5 +1,5 @@
 // epoll_ctl for watching, and a non-waiting epoll_wait that hands each ready descriptor to its handler.
-#include "fleet/event_poller.h"
+#include "platform/event_poller.h"
 
 #include <array>
 #include <sys/epoll.h>

@@ -1,6 +1,6 @@
 // The fleet's timer schedule: deadlines come out in order, restarting replaces, stopping one owner spares the
 // others.
-#include "fleet/timer_schedule.h"
+#include "platform/timer_schedule.h"
 
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <unordered_map>
 
-#include "fleet/scoped_fd.h"
+#include "platform/scoped_fd.h"
 
 namespace tavrel {
 
