@@ -1,11 +1,8 @@
-// Reads the collector's settings with QSettings and checks every section and key against the line index.
+// Reads the collector's settings from the line scan and checks every section and key, each key by its entry
+// in one table per section.
 #include "fleet/collector_config.h"
 
-#include <QSettings>
-#include <QString>
-
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -21,29 +18,25 @@ namespace tavrel {
 namespace {
 
 constexpr std::string_view kCollectorSection = "collector";
-constexpr std::array<std::string_view, 5> kCollectorKeys{"local_address", "log_port", "air_port",
-                                                         "metrics_listen", "state_dir"};
-constexpr std::array<std::string_view, 2> kRepeaterKeys{"address", "air_log"};
-
-std::string joined(std::span<const std::string_view> names) {
-    std::string text;
-    for (const std::string_view name : names)
-        text.append(text.empty() ? "" : ", ").append(name);
-    return text;
-}
 
 bool isIPv4(const std::string& text) {
     sockaddr_in address{};
     return makeIPv4Address(text, 0, address);
 }
 
-std::optional<std::uint16_t> parsePort(std::string_view text) {
-    unsigned value = 0;
+std::optional<std::uint64_t> parseNumber(std::string_view text) {
+    std::uint64_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 1 ||
-        value > 65535)
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
         return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    return value;
+}
+
+std::optional<std::uint16_t> parsePort(std::string_view text) {
+    const auto value = parseNumber(text);
+    if (!value || *value < 1 || *value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(*value);
 }
 
 bool validName(std::string_view name) {
@@ -53,10 +46,10 @@ bool validName(std::string_view name) {
     });
 }
 
-// Reads the values of one file and remembers the first fault, with its line.
+// Remembers the first fault of one file, with its line.
 class ConfigReader {
 public:
-    ConfigReader(const std::string& path, QSettings& settings) : m_path(path), m_settings(settings) {}
+    explicit ConfigReader(const std::string& path) : m_path(path) {}
 
     bool failed() const { return !m_error.empty(); }
     const std::string& error() const { return m_error; }
@@ -66,76 +59,124 @@ public:
             m_error = m_path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what;
     }
 
-    std::string value(const IniSection& section, std::string_view key) const {
-        const QString name = QString::fromStdString(section.name + "/" + std::string(key));
-        return m_settings.value(name).toString().trimmed().toStdString();
-    }
-
-    // The line of a key (the last one, as QSettings keeps the last of repeated keys); 0 when absent.
-    static int lineOf(const IniSection& section, std::string_view key) {
-        int line = 0;
-        for (const IniKey& k : section.keys)
-            if (k.name == key)
-                line = k.line;
-        return line;
-    }
-
-    void checkKnownKeys(const IniSection& section, std::span<const std::string_view> known) {
-        for (const IniKey& key : section.keys)
-            if (std::find(known.begin(), known.end(), key.name) == known.end())
-                fail(key.line, "unknown key '" + key.name + "' in [" + section.name +
-                                   "] (known: " + joined(known) + ")");
-    }
-
-    std::uint16_t port(const IniSection& section, std::string_view key, std::uint16_t fallback) {
-        const int line = lineOf(section, key);
-        if (line == 0)
-            return fallback;
-        const std::string text = value(section, key);
-        const auto port = parsePort(text);
-        if (!port)
-            fail(line, std::string(key) + " '" + text + "' is out of range: a port is 1 to 65535");
-        return port.value_or(fallback);
-    }
-
 private:
     const std::string& m_path;
-    QSettings& m_settings;
     std::string m_error;
 };
 
-void readCollectorSection(ConfigReader& reader, const IniSection& section, CollectorConfig& config,
-                          const ConfigEnvironment& environment) {
-    reader.checkKnownKeys(section, kCollectorKeys);
-    const int addressLine = ConfigReader::lineOf(section, "local_address");
-    config.localAddress = reader.value(section, "local_address");
-    if (addressLine == 0)
-        reader.fail(section.line,
-                    "[collector] needs local_address, the address the repeaters send their logs to");
-    else if (!isIPv4(config.localAddress))
-        reader.fail(addressLine, "local_address '" + config.localAddress + "' is not an IPv4 address");
-    config.logPort = reader.port(section, "log_port", kDefaultCollectorLogPort);
-    config.airPort = reader.port(section, "air_port", kDefaultCollectorAirPort);
-    if (!reader.failed() && config.logPort == config.airPort)
-        reader.fail(ConfigReader::lineOf(section, "air_port"),
-                    "air_port and log_port are both " + std::to_string(config.logPort));
+// One key's value read as the type its setting needs; a value that does not fit is reported with the key's
+// line, and the setting keeps its default.
+class Field {
+public:
+    Field(ConfigReader& reader, const IniKey& key) : m_reader(reader), m_key(key) {}
 
-    if (const int line = ConfigReader::lineOf(section, "metrics_listen")) {
-        const std::string listen = reader.value(section, "metrics_listen");
-        const auto colon = listen.rfind(':');
-        const std::string host = colon == std::string::npos ? std::string() : listen.substr(0, colon);
-        const auto port = colon == std::string::npos ? std::nullopt : parsePort(listen.substr(colon + 1));
-        if (!isIPv4(host) || !port)
-            reader.fail(line, "metrics_listen '" + listen + "' is not ADDRESS:PORT (IPv4, port 1 to 65535)");
-        else {
-            config.metricsAddress = host;
-            config.metricsPort = *port;
+    // Any text but the empty one.
+    std::string text() const {
+        if (m_key.value.empty())
+            fail("is empty: it needs a value");
+        return m_key.value;
+    }
+    std::string ipv4() const {
+        const std::string address = text();
+        if (!address.empty() && !isIPv4(address))
+            fail("'" + address + "' is not an IPv4 address");
+        return address;
+    }
+    std::uint16_t port(std::uint16_t fallback) const {
+        const auto port = parsePort(m_key.value);
+        if (!port)
+            fail("'" + m_key.value + "' is out of range: a port is 1 to 65535");
+        return port.value_or(fallback);
+    }
+    std::uint64_t number(std::uint64_t least, std::uint64_t most, std::uint64_t fallback) const {
+        const auto value = parseNumber(m_key.value);
+        if (!value || *value < least || *value > most) {
+            fail("'" + m_key.value + "' is not a whole number from " + std::to_string(least) + " to " +
+                 std::to_string(most));
+            return fallback;
         }
+        return *value;
+    }
+    bool onOff() const {
+        if (m_key.value != "on" && m_key.value != "off")
+            fail("'" + m_key.value + "' is neither on nor off");
+        return m_key.value == "on";
+    }
+    // ADDRESS:PORT, an IPv4 address and a port; nothing when it is not.
+    std::optional<std::pair<std::string, std::uint16_t>> listen() const {
+        const std::string& value = m_key.value;
+        const auto colon = value.rfind(':');
+        const std::string host = colon == std::string::npos ? std::string() : value.substr(0, colon);
+        const auto port = colon == std::string::npos ? std::nullopt : parsePort(value.substr(colon + 1));
+        if (!isIPv4(host) || !port) {
+            fail("'" + value + "' is not ADDRESS:PORT (IPv4, port 1 to 65535)");
+            return std::nullopt;
+        }
+        return std::pair(host, *port);
     }
 
-    config.stateDir = reader.value(section, "state_dir");
-    if (const int line = ConfigReader::lineOf(section, "state_dir"); line != 0 && config.stateDir.empty())
-        reader.fail(line, "state_dir is empty");
+private:
+    void fail(const std::string& what) const { m_reader.fail(m_key.line, m_key.name + " " + what); }
+
+    ConfigReader& m_reader;
+    const IniKey& m_key;
+};
+
+// A key of a section and how its value goes into the settings. A new key is one line in its table (and the
+// field it fills).
+template <typename Settings> struct KeyRule {
+    std::string_view name;
+    void (*read)(const Field& field, Settings& settings);
+};
+
+const KeyRule<CollectorConfig> kCollectorKeys[] = {
+    {"local_address", [](const Field& f, CollectorConfig& c) { c.localAddress = f.ipv4(); }},
+    {"log_port", [](const Field& f, CollectorConfig& c) { c.logPort = f.port(c.logPort); }},
+    {"air_port", [](const Field& f, CollectorConfig& c) { c.airPort = f.port(c.airPort); }},
+    {"metrics_listen",
+     [](const Field& f, CollectorConfig& c) {
+         if (const auto listen = f.listen())
+             std::tie(c.metricsAddress, c.metricsPort) = *listen;
+     }},
+    {"state_dir", [](const Field& f, CollectorConfig& c) { c.stateDir = f.text(); }},
+    {"keep_days",
+     [](const Field& f, CollectorConfig& c) { c.keepDays = static_cast<int>(f.number(1, 36500, 90)); }},
+    {"max_state_mb", [](const Field& f, CollectorConfig& c) { c.maxStateMb = f.number(1, 1u << 30, 0); }},
+};
+
+const KeyRule<WatchedRepeaterConfig> kRepeaterKeys[] = {
+    {"address", [](const Field& f, WatchedRepeaterConfig& r) { r.address = f.ipv4(); }},
+    {"air_log", [](const Field& f, WatchedRepeaterConfig& r) { r.airLog = f.onOff(); }},
+};
+
+// Reads every key of the section by its rule; an unknown key is reported with the known ones.
+template <typename Settings, std::size_t N>
+void readKeys(ConfigReader& reader, const IniSection& section, const KeyRule<Settings> (&rules)[N],
+              Settings& settings) {
+    for (const IniKey& key : section.keys) {
+        const auto rule = std::find_if(std::begin(rules), std::end(rules),
+                                       [&](const KeyRule<Settings>& r) { return r.name == key.name; });
+        if (rule != std::end(rules)) {
+            rule->read(Field(reader, key), settings);
+            continue;
+        }
+        std::string known;
+        for (const KeyRule<Settings>& r : rules)
+            known.append(known.empty() ? "" : ", ").append(r.name);
+        reader.fail(key.line,
+                    "unknown key '" + key.name + "' in [" + section.name + "] (known: " + known + ")");
+    }
+}
+
+void readCollectorSection(ConfigReader& reader, const IniSection& section, CollectorConfig& config,
+                          const ConfigEnvironment& environment) {
+    readKeys(reader, section, kCollectorKeys, config);
+    if (!section.find("local_address"))
+        reader.fail(section.line,
+                    "[collector] needs local_address, the address the repeaters send their logs to");
+    if (!reader.failed() && config.logPort == config.airPort)
+        reader.fail(section.find("air_port") ? section.find("air_port")->line : section.line,
+                    "air_port and log_port are both " + std::to_string(config.logPort));
     if (config.stateDir.empty()) {
         if (!environment.stateDirectory.empty())
             config.stateDir = environment.stateDirectory.substr(0, environment.stateDirectory.find(':'));
@@ -153,27 +194,15 @@ void readRepeaterSection(ConfigReader& reader, const IniSection& section, Collec
                     "repeater name [" + section.name + "] may hold only letters, digits, '-' and '_'");
         return;
     }
-    if (section.name == "General") // QSettings's name for keys outside any section
-        reader.fail(section.line, "[General] is reserved; name the repeater otherwise");
-    reader.checkKnownKeys(section, kRepeaterKeys);
     WatchedRepeaterConfig repeater;
     repeater.name = section.name;
-    repeater.address = reader.value(section, "address");
-    const int addressLine = ConfigReader::lineOf(section, "address");
-    if (addressLine == 0)
+    readKeys(reader, section, kRepeaterKeys, repeater);
+    if (const IniKey* address = section.find("address"); !address)
         reader.fail(section.line, "[" + section.name + "] has no address");
-    else if (!isIPv4(repeater.address))
-        reader.fail(addressLine, "address '" + repeater.address + "' is not an IPv4 address");
-    else if (const auto [it, added] = addresses.try_emplace(repeater.address, section.name, addressLine);
-             !added)
-        reader.fail(addressLine, "address " + repeater.address + " is already [" + it->second.first +
-                                     "]'s (line " + std::to_string(it->second.second) + ")");
-    if (const int line = ConfigReader::lineOf(section, "air_log")) {
-        const std::string airLog = reader.value(section, "air_log");
-        if (airLog != "on" && airLog != "off")
-            reader.fail(line, "air_log '" + airLog + "' is neither on nor off");
-        repeater.airLog = airLog == "on";
-    }
+    else if (const auto [it, added] = addresses.try_emplace(repeater.address, section.name, address->line);
+             !added && !reader.failed())
+        reader.fail(address->line, "address " + repeater.address + " is already [" + it->second.first +
+                                       "]'s (line " + std::to_string(it->second.second) + ")");
     config.repeaters.push_back(std::move(repeater));
 }
 
@@ -196,11 +225,7 @@ ConfigResult loadCollectorConfig(const std::string& path, const ConfigEnvironmen
     if (index.badLine != 0)
         return {std::nullopt, path + ":" + std::to_string(index.badLine) + ": " + index.badLineWhy};
 
-    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
-    ConfigReader reader(path, settings);
-    if (settings.status() != QSettings::NoError)
-        reader.fail(0, "is not a valid INI file");
-
+    ConfigReader reader(path);
     CollectorConfig config;
     std::map<std::string, int> seen;
     std::map<std::string, std::pair<std::string, int>> addresses;

@@ -1,10 +1,11 @@
-// The collector's settings file: a [collector] section and one section per watched repeater, checked line by
-// line so that a mistake is reported with its file and line.
+// The collector's settings file: a [collector] section and one section per watched repeater, read line by
+// line (fleet/ini_index.h) so that a mistake is reported with its file and line.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrel {
@@ -12,6 +13,7 @@ namespace tavrel {
 inline constexpr std::uint16_t kDefaultCollectorLogPort = 44320;
 inline constexpr std::uint16_t kDefaultCollectorAirPort = 45320;
 inline constexpr std::string_view kDefaultMetricsListen = "127.0.0.1:9479";
+inline constexpr int kDefaultKeepDays = 90;
 
 struct WatchedRepeaterConfig {
     std::string name; // the section's name, the `repeater` label of its metrics
@@ -28,6 +30,11 @@ struct CollectorConfig {
     std::string metricsAddress = "127.0.0.1";
     std::uint16_t metricsPort = 9479;
     std::string stateDir;
+    // Files of a repeater dated (by name, else by modification time) more than this many days back are
+    // removed.
+    int keepDays = kDefaultKeepDays;
+    // While the state directory holds more than this many MiB, its oldest files are removed; 0: no limit.
+    std::uint64_t maxStateMb = 0;
     std::vector<WatchedRepeaterConfig> repeaters; // in the file's order
 };
 

@@ -33,10 +33,12 @@ void raiseDescriptorLimit() {
 }
 
 std::string summary(const std::string& path, const CollectorConfig& config) {
-    std::string text = path + ": " + std::to_string(config.repeaters.size()) + " repeaters; logs to " +
-                       config.localAddress + " ports " + std::to_string(config.logPort) + " and " +
-                       std::to_string(config.airPort) + "; metrics on " + config.metricsAddress + ":" +
-                       std::to_string(config.metricsPort) + "; files under " + config.stateDir + "\n";
+    std::string text =
+        path + ": " + std::to_string(config.repeaters.size()) + " repeaters; logs to " + config.localAddress +
+        " ports " + std::to_string(config.logPort) + " and " + std::to_string(config.airPort) +
+        "; metrics on " + config.metricsAddress + ":" + std::to_string(config.metricsPort) +
+        "; files under " + config.stateDir + ", kept " + std::to_string(config.keepDays) + " days" +
+        (config.maxStateMb ? ", at most " + std::to_string(config.maxStateMb) + " MiB" : "") + "\n";
     for (const WatchedRepeaterConfig& repeater : config.repeaters)
         text += "  " + repeater.name + " " + repeater.address + (repeater.airLog ? " air_log=on" : "") + "\n";
     return text;

@@ -33,6 +33,8 @@ TEST_F(ConfigTest, ReadsTheCollectorAndEveryRepeaterInOrder) {
                                      "air_port = 45400\n"
                                      "metrics_listen=127.0.0.5:9500\n"
                                      "state_dir=/var/lib/tavrel   ; default: $STATE_DIRECTORY\n"
+                                     "keep_days=7\n"
+                                     "max_state_mb=500\n"
                                      "\n"
                                      "[north-hill]\n"
                                      "address=10.0.1.5\n"
@@ -47,6 +49,8 @@ TEST_F(ConfigTest, ReadsTheCollectorAndEveryRepeaterInOrder) {
     EXPECT_EQ(config.metricsAddress, "127.0.0.5");
     EXPECT_EQ(config.metricsPort, 9500);
     EXPECT_EQ(config.stateDir, "/var/lib/tavrel");
+    EXPECT_EQ(config.keepDays, 7);
+    EXPECT_EQ(config.maxStateMb, 500u);
     ASSERT_EQ(config.repeaters.size(), 2u);
     EXPECT_EQ(config.repeaters[0], (WatchedRepeaterConfig{"north-hill", "10.0.1.5", true}));
     EXPECT_EQ(config.repeaters[1], (WatchedRepeaterConfig{"South_2", "10.0.1.6", false}));
@@ -72,6 +76,8 @@ TEST_F(ConfigTest, DefaultsForPortsMetricsAndStateDirectory) {
         EXPECT_EQ(result.config->airPort, 45320);
         EXPECT_EQ(result.config->metricsAddress, "127.0.0.1");
         EXPECT_EQ(result.config->metricsPort, 9479);
+        EXPECT_EQ(result.config->keepDays, 90);
+        EXPECT_EQ(result.config->maxStateMb, 0u);
         EXPECT_TRUE(result.config->repeaters.empty());
     }
 }
@@ -91,6 +97,8 @@ TEST_F(ConfigTest, EachMistakeNamesFileLineAndWhat) {
          "6: address 10.0.1.5 is already [a]'s (line 4)"},
         {head + "log_port=65536\n", "3: log_port '65536' is out of range: a port is 1 to 65535"},
         {head + "air_port=0\n", "3: air_port '0' is out of range"},
+        {head + "keep_days=0\n", "3: keep_days '0' is not a whole number from 1 to 36500"},
+        {head + "max_state_mb=-5\n", "3: max_state_mb '-5' is not a whole number"},
         {head + "log_port=5000\nair_port=5000\n", "4: air_port and log_port are both 5000"},
         {head + "metrics_listen=localhost:9479\n", "3: metrics_listen 'localhost:9479' is not ADDRESS:PORT"},
         {head + "[north hill]\naddress=10.0.1.5\n", "3: repeater name [north hill] may hold only letters"},
@@ -110,6 +118,46 @@ TEST_F(ConfigTest, EachMistakeNamesFileLineAndWhat) {
         const std::string path = (m_dir.logDir() / "collector.ini").string();
         EXPECT_EQ(result.error.rfind(path + (c.expected.front() == ':' ? "" : ":"), 0), 0u) << result.error;
         EXPECT_NE(result.error.find(c.expected), std::string::npos) << "got: " << result.error;
+    }
+}
+
+// The line reader's odd cases, each seen through state_dir (a value that may hold anything) or a mistake.
+TEST_F(ConfigTest, ValuesKeepCommasAndFollowTheCommentAndQuotingRules) {
+    struct Case {
+        std::string line;     // on line 3, after [collector] and local_address
+        std::string stateDir; // expected, or "" when a mistake is expected
+        std::string mistake;  // expected after "<path>:"
+    };
+    const Case cases[] = {
+        {"state_dir=/srv/tavrel,old", "/srv/tavrel,old", {}},
+        {"state_dir = /srv/a b  ", "/srv/a b", {}},
+        {"state_dir\t=\t/srv/x", "/srv/x", {}},
+        {"state_dir=/srv/x ; where files go", "/srv/x", {}},
+        {"state_dir=/srv/x\t# where files go", "/srv/x", {}},
+        {"state_dir=/srv/x;y#z", "/srv/x;y#z", {}},
+        {"state_dir=\" /srv/x ; #y \"  ; comment", " /srv/x ; #y ", {}},
+        {"state_dir=\"/srv/x\"\r", "/srv/x", {}},
+        {"state_dir=\"/srv/x", {}, "3: the value's opening quote has no closing quote"},
+        {"state_dir=\"/srv/x\" y", {}, "3: only a comment may follow a quoted value"},
+        {"state_dir=", {}, "3: state_dir is empty: it needs a value"},
+        {"state_dir= ; nothing", {}, "3: state_dir is empty"},
+        {"state_dir=\"\"", {}, "3: state_dir is empty"},
+        {"local_address=127.0.0.2",
+         {},
+         "3: key 'local_address' is repeated in [collector] (first on line 2)"},
+        {"keep_days=", {}, "3: keep_days '' is not a whole number from 1 to 36500"},
+        {"=/srv/x", {}, "3: a key=value line without a key"},
+        {"# state_dir=/srv/x\n;log_port=1", "/home/op/.local/state/tavrel-collector", {}},
+    };
+    for (const Case& c : cases) {
+        const ConfigResult result = load("[collector]\nlocal_address=127.0.0.1\n" + c.line + "\n");
+        if (c.mistake.empty()) {
+            ASSERT_TRUE(result.config) << c.line << ": " << result.error;
+            EXPECT_EQ(result.config->stateDir, c.stateDir) << c.line;
+        } else {
+            EXPECT_FALSE(result.config) << c.line;
+            EXPECT_NE(result.error.find(c.mistake), std::string::npos) << c.line << " got: " << result.error;
+        }
     }
 }
 
