@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "fleet/retention.h"
 #include "receivers/receiver_profiles.h"
 #include "session/monitor_texts.h"
 
@@ -20,6 +21,28 @@ namespace {
 
 // Unknown senders are reported once each, up to this many; past it a flood cannot grow the list.
 constexpr std::size_t kMaxReportedUnknown = 1024;
+
+bool sameDay(const StampedTime& a, const StampedTime& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
+// Seconds from the local time to the next local midnight, daylight-saving changes in between included.
+std::chrono::seconds untilMidnight(const StampedTime& now) {
+    std::tm fields{};
+    fields.tm_year = now.year - 1900;
+    fields.tm_mon = now.month - 1;
+    fields.tm_mday = now.day;
+    fields.tm_hour = now.hour;
+    fields.tm_min = now.minute;
+    fields.tm_sec = now.second;
+    fields.tm_isdst = -1;
+    std::tm midnight = fields;
+    midnight.tm_mday += 1;
+    midnight.tm_hour = midnight.tm_min = midnight.tm_sec = 0;
+    const std::time_t from = std::mktime(&fields);
+    const std::time_t to = std::mktime(&midnight);
+    return std::chrono::seconds(std::max<std::time_t>(to - from, 1));
+}
 
 std::uint32_t hostOrderAddress(const std::string& dotted) {
     sockaddr_in address{};
@@ -87,6 +110,8 @@ std::string FleetCollector::start() {
     connect(m_pollerNotifier, &QSocketNotifier::activated, this, [this] { dispatchEvents(); });
     for (const WatchedRepeaterConfig& repeater : m_config.repeaters)
         addRepeater(repeater);
+    sweepStateFiles();
+    planMidnight();
     armLoopTimer();
     say("watching " + std::to_string(m_repeaters.size()) + " repeaters; logs to " + m_config.localAddress +
         ":" + std::to_string(m_logPort.port()) + ", air logs to port " + std::to_string(m_airPort.port()));
@@ -128,6 +153,8 @@ void FleetCollector::reload(const CollectorConfig& config) {
             ++added;
         }
     m_config.repeaters = config.repeaters;
+    m_config.keepDays = config.keepDays; // used from the next sweep on
+    m_config.maxStateMb = config.maxStateMb;
     armLoopTimer();
     say("configuration reloaded: " + std::to_string(added) + " repeaters started, " +
         std::to_string(removed) + " stopped, " + std::to_string(kept.size()) + " unchanged");
@@ -181,6 +208,10 @@ void FleetCollector::dispatchEvents() {
 void FleetCollector::runDueTimers() {
     const auto now = m_context.steadyNow();
     while (const auto key = m_timers.takeDue(now)) {
+        if (key->owner == kFleetTimerOwner) {
+            onMidnight();
+            continue;
+        }
         const auto it = m_repeaters.find(key->owner);
         if (it != m_repeaters.end())
             it->second->onTimer(key->id);
@@ -199,6 +230,40 @@ void FleetCollector::armLoopTimer() {
     }
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - m_context.steadyNow());
     m_loopTimer->start(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+void FleetCollector::planMidnight() {
+    const StampedTime now = m_context.stampNow();
+    m_filesDay = now;
+    m_timers.start({kFleetTimerOwner, kMidnightTimer}, m_context.steadyNow() + untilMidnight(now));
+}
+
+void FleetCollector::onMidnight() {
+    const StampedTime now = m_context.stampNow();
+    if (!sameDay(now, m_filesDay)) {
+        for (const auto& [id, repeater] : m_repeaters)
+            repeater->startFilesAfresh(now);
+        sweepStateFiles();
+    }
+    planMidnight(); // a timer that ran early (the clock was set back) is only planned again
+}
+
+void FleetCollector::sweepStateFiles() {
+    std::set<std::string> inUse;
+    for (const auto& [id, repeater] : m_repeaters) {
+        const RunFiles& files = repeater->runFiles();
+        inUse.insert({files.runLogPath(), files.downlinkDataPath(), files.uplinkDataPath()});
+    }
+    const std::vector<StateFile> chosen =
+        filesToRemove(listStateFiles(m_config.stateDir, inUse), m_context.stampNow(),
+                      {m_config.keepDays, m_config.maxStateMb * 1024 * 1024});
+    if (chosen.empty())
+        return;
+    const std::vector<StateFile> removed = removeFiles(chosen);
+    std::string text = describeRemoval(removed);
+    if (removed.size() < chosen.size())
+        text += "; " + std::to_string(chosen.size() - removed.size()) + " could not be removed";
+    say(text);
 }
 
 void FleetCollector::say(const std::string& text) const {

@@ -55,6 +55,11 @@ public:
     // Runs every timer that is due by the fleet's clock (the loop's timer calls it; tests call it directly).
     void runDueTimers();
 
+    // The fleet's own timers in the schedule, under an owner no repeater has.
+    static constexpr std::uint32_t kFleetTimerOwner = 0;
+    // At local midnight every repeater's files start afresh, and old files are swept.
+    static constexpr int kMidnightTimer = 1;
+
     const CollectorConfig& config() const { return m_config; }
     FleetMetrics& metrics() { return *m_metrics; }
     std::optional<std::uint16_t> metricsPort() const;
@@ -71,6 +76,10 @@ private:
     void dispatchEvents();
     void armLoopTimer();
     void say(const std::string& text) const;
+    void planMidnight();
+    void onMidnight();
+    // Removes what keep_days and max_state_mb leave out, and tells it in one line.
+    void sweepStateFiles();
 
     CollectorConfig m_config;
     CollectorOptions m_options;
@@ -89,6 +98,7 @@ private:
     QSocketNotifier* m_pollerNotifier = nullptr;
     QTimer* m_loopTimer = nullptr;
     std::optional<TimerSchedule::Clock::time_point> m_armedFor;
+    StampedTime m_filesDay; // the day the running files were started (the time of day is not used)
 };
 
 } // namespace tavrel

@@ -6,10 +6,15 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "session/alarm_lamps.h"
 
 namespace tavrel {
+
+// The run files of a repeater, in the order of RepeaterMetrics::runFileWritable.
+enum class RunFileKind { RunLog, Downlink, Uplink };
+inline constexpr std::array<std::string_view, 3> kRunFileLabels{"run_log", "downlink", "uplink"};
 
 struct RepeaterMetrics {
     explicit RepeaterMetrics(std::string repeaterName) : name(std::move(repeaterName)) {}
@@ -26,6 +31,8 @@ struct RepeaterMetrics {
     std::atomic<std::uint64_t> airRecords{0};
     std::atomic<std::uint64_t> connects{0};
     std::atomic<std::uint64_t> disconnects{0};
+    // Whether the last write of each run file went in (a file not written yet counts as writable).
+    std::array<std::atomic<bool>, kRunFileLabels.size()> runFileWritable{true, true, true};
 };
 
 } // namespace tavrel

@@ -36,20 +36,29 @@ WatchedRepeater::~WatchedRepeater() {
 }
 
 void WatchedRepeater::start() {
-    const std::string directory = m_fleet.stateDir + "/" + m_config.address;
-    std::error_code ignored; // a directory that cannot be made fails the run log's creation, which is told
-    std::filesystem::create_directories(directory, ignored);
-    m_runFiles = RunFiles(directory, m_config.address, m_fleet.stampNow());
-    m_runLogWrites = WriteWatch(m_runFiles.runLogPath());
-    m_downlinkWrites = WriteWatch(m_runFiles.downlinkDataPath());
-    m_uplinkWrites = WriteWatch(m_runFiles.uplinkDataPath());
-    tellWrite(m_runLogWrites, m_runFiles.createRunFiles());
-    reportEvent(versionBanner());
+    startFilesAfresh(m_fleet.stampNow());
     retryLater();
 }
 
-void WatchedRepeater::tellWrite(WriteWatch& watch, WriteResult result) {
-    if (const auto change = watch.record(result); change && m_fleet.say)
+void WatchedRepeater::startFilesAfresh(const StampedTime& startedAt) {
+    const std::string directory = m_fleet.stateDir + "/" + m_config.address;
+    std::error_code ignored; // a directory that cannot be made fails the run log's creation, which is told
+    std::filesystem::create_directories(directory, ignored);
+    m_runFiles = RunFiles(directory, m_config.address, startedAt);
+    m_runLogWrites = WriteWatch(m_runFiles.runLogPath());
+    m_downlinkWrites = WriteWatch(m_runFiles.downlinkDataPath());
+    m_uplinkWrites = WriteWatch(m_runFiles.uplinkDataPath());
+    for (auto& writable : m_metrics->runFileWritable)
+        writable.store(true, std::memory_order_relaxed);
+    tellWrite(m_runLogWrites, m_runFiles.createRunFiles(), RunFileKind::RunLog);
+    reportEvent(versionBanner());
+}
+
+void WatchedRepeater::tellWrite(WriteWatch& watch, WriteResult result, RunFileKind kind) {
+    const auto change = watch.record(result);
+    m_metrics->runFileWritable[static_cast<std::size_t>(kind)].store(!watch.failing(),
+                                                                     std::memory_order_relaxed);
+    if (change && m_fleet.say)
         m_fleet.say(m_config.name + ": " + *change);
 }
 
@@ -79,7 +88,8 @@ void WatchedRepeater::onLogDatagram(std::string_view bytes) {
 void WatchedRepeater::onAirRecord(std::span<const std::uint8_t> bytes) {
     const AirLogLines lines = describeAirLogRecord(bytes);
     tellWrite(lines.downlink ? m_downlinkWrites : m_uplinkWrites,
-              m_runFiles.appendDataLine(lines.downlink, lines.fileLine));
+              m_runFiles.appendDataLine(lines.downlink, lines.fileLine),
+              lines.downlink ? RunFileKind::Downlink : RunFileKind::Uplink);
     m_metrics->airRecords.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -105,7 +115,8 @@ void WatchedRepeater::stopTimer(int id) {
 }
 
 void WatchedRepeater::reportEvent(std::string_view text) {
-    tellWrite(m_runLogWrites, m_runFiles.appendRunLog(formatStampedLine(m_fleet.stampNow(), text)));
+    tellWrite(m_runLogWrites, m_runFiles.appendRunLog(formatStampedLine(m_fleet.stampNow(), text)),
+              RunFileKind::RunLog);
 }
 
 void WatchedRepeater::reportConnection(bool connected) {

@@ -39,6 +39,9 @@ public:
     // Creates the run files (in state_dir/<address>/) and plans the first connection attempt within the
     // jitter.
     void start();
+    // Goes on in new run files named by this time (the collector's midnight): a new run log with its header
+    // and the version line, new data files with their next records. The link is not touched.
+    void startFilesAfresh(const StampedTime& startedAt);
     // A timer of this repeater is due: the rules' timers run again after their period.
     void onTimer(int id);
     // A datagram from this repeater's address reached the fleet's log or air port.
@@ -55,7 +58,7 @@ public:
     int linkDescriptor() const { return m_socket.fd(); }
 
 private:
-    void tellWrite(WriteWatch& watch, WriteResult result);
+    void tellWrite(WriteWatch& watch, WriteResult result, RunFileKind kind);
     // MonitorActions
     void sendHeartbeat() override { sendCheckingLink(om::kHeartbeat); }
     void sendAlarmQuery() override { sendCheckingLink(om::kAlarmQuery); }
