@@ -113,6 +113,7 @@ std::string FleetCollector::start() {
     sweepStateFiles();
     planMidnight();
     armLoopTimer();
+    m_metrics->settingsRead(true, unixSeconds());
     say("watching " + std::to_string(m_repeaters.size()) + " repeaters; logs to " + m_config.localAddress +
         ":" + std::to_string(m_logPort.port()) + ", air logs to port " + std::to_string(m_airPort.port()));
     return {};
@@ -156,8 +157,18 @@ void FleetCollector::reload(const CollectorConfig& config) {
     m_config.keepDays = config.keepDays; // used from the next sweep on
     m_config.maxStateMb = config.maxStateMb;
     armLoopTimer();
+    m_metrics->settingsRead(true, unixSeconds());
     say("configuration reloaded: " + std::to_string(added) + " repeaters started, " +
         std::to_string(removed) + " stopped, " + std::to_string(kept.size()) + " unchanged");
+}
+
+void FleetCollector::reloadFailed(const std::string& error) {
+    m_metrics->settingsRead(false, unixSeconds());
+    say("not reloaded, the running settings stay: " + error);
+}
+
+double FleetCollector::unixSeconds() const {
+    return std::chrono::duration<double>(m_context.wallNow().time_since_epoch()).count();
 }
 
 WatchedRepeater* FleetCollector::find(std::string_view name) const {

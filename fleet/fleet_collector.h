@@ -51,6 +51,9 @@ public:
     // Applies a re-read configuration: removed repeaters stop, new ones start, changed ones start afresh and
     // the others go on undisturbed. Changes to [collector] need a restart and are only reported.
     void reload(const CollectorConfig& config);
+    // A re-read settings file had a mistake: the running settings stay, and the metrics show the failed
+    // reload until one succeeds.
+    void reloadFailed(const std::string& error);
 
     // Runs every timer that is due by the fleet's clock (the loop's timer calls it; tests call it directly).
     void runDueTimers();
@@ -76,6 +79,7 @@ private:
     void dispatchEvents();
     void armLoopTimer();
     void say(const std::string& text) const;
+    double unixSeconds() const;
     void planMidnight();
     void onMidnight();
     // Removes what keep_days and max_state_mb leave out, and tells it in one line.

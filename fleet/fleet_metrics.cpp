@@ -5,6 +5,8 @@
 
 #include <prometheus/text_serializer.h>
 
+#include "fleet/process_metrics.h"
+
 namespace tavrel {
 namespace {
 
@@ -29,11 +31,25 @@ MetricFamily family(std::string name, std::string help, MetricType type) {
     return MetricFamily{std::move(name), std::move(help), type, {}};
 }
 
+MetricFamily gauge(std::string name, std::string help, double value,
+                   std::vector<prometheus::ClientMetric::Label> labels = {}) {
+    ClientMetric metric;
+    metric.label = std::move(labels);
+    metric.gauge.value = value;
+    return MetricFamily{std::move(name), std::move(help), MetricType::Gauge, {std::move(metric)}};
+}
+
 } // namespace
 
 void FleetMetrics::add(std::shared_ptr<const RepeaterMetrics> repeater) {
     std::lock_guard lock(m_mutex);
     m_repeaters.push_back(std::move(repeater));
+}
+
+void FleetMetrics::settingsRead(bool successful, double unixSeconds) {
+    m_lastReadSuccessful.store(successful, std::memory_order_relaxed);
+    if (successful)
+        m_lastSuccessSeconds.store(unixSeconds, std::memory_order_relaxed);
 }
 
 void FleetMetrics::remove(const RepeaterMetrics& repeater) {
@@ -61,6 +77,10 @@ std::vector<MetricFamily> FleetMetrics::Collect() const {
         family("tavrel_airlog_records_received_total", "Air-log records filed", MetricType::Counter);
     auto connects = family("tavrel_connects_total", "O&M link connections made", MetricType::Counter);
     auto disconnects = family("tavrel_disconnects_total", "O&M link connections lost", MetricType::Counter);
+    auto writable =
+        family("tavrel_run_file_writable",
+               "0 while the last write of the repeater's run file failed (disk full, directory gone)",
+               MetricType::Gauge);
     for (const auto& repeater : repeaters) {
         const RepeaterMetrics& r = *repeater;
         up.metric.push_back(sample(r, MetricType::Gauge, r.up.load(std::memory_order_relaxed) ? 1 : 0));
@@ -79,6 +99,12 @@ std::vector<MetricFamily> FleetMetrics::Collect() const {
         airRecords.metric.push_back(sample(r, MetricType::Counter, loaded(r.airRecords)));
         connects.metric.push_back(sample(r, MetricType::Counter, loaded(r.connects)));
         disconnects.metric.push_back(sample(r, MetricType::Counter, loaded(r.disconnects)));
+        for (std::size_t file = 0; file < kRunFileLabels.size(); ++file) {
+            ClientMetric metric =
+                sample(r, MetricType::Gauge, r.runFileWritable[file].load(std::memory_order_relaxed) ? 1 : 0);
+            metric.label.insert(metric.label.begin(), {"file", std::string(kRunFileLabels[file])});
+            writable.metric.push_back(std::move(metric));
+        }
     }
 
     auto unknown =
@@ -87,16 +113,23 @@ std::vector<MetricFamily> FleetMetrics::Collect() const {
     ClientMetric unknownCount;
     unknownCount.counter.value = static_cast<double>(unknownSenders());
     unknown.metric.push_back(std::move(unknownCount));
-    auto build = family("tavrel_build_info", "The collector's version; always 1", MetricType::Gauge);
-    ClientMetric buildInfo;
-    buildInfo.label.push_back({"version", m_version});
-    buildInfo.gauge.value = 1;
-    build.metric.push_back(std::move(buildInfo));
+    auto build = gauge("tavrel_build_info", "The collector's version; always 1", 1, {{"version", m_version}});
 
     std::vector<MetricFamily> families;
-    for (auto* f :
-         {&up, &active, &raised, &changed, &logLines, &airRecords, &connects, &disconnects, &unknown, &build})
+    for (auto* f : {&up, &active, &raised, &changed, &logLines, &airRecords, &connects, &disconnects,
+                    &writable, &unknown, &build})
         families.push_back(std::move(*f));
+    // The collector's own health, named as node_exporter and snmp_exporter name theirs.
+    families.push_back(gauge("tavrel_collector_build_info", "The collector's version; always 1", 1,
+                             {{"version", m_version}}));
+    families.push_back(gauge("tavrel_collector_config_last_reload_successful",
+                             "1 when the last reading of the settings file (start or SIGHUP) succeeded",
+                             m_lastReadSuccessful.load(std::memory_order_relaxed) ? 1 : 0));
+    families.push_back(gauge("tavrel_collector_config_last_reload_success_timestamp_seconds",
+                             "When the settings file was last read successfully (Unix time)",
+                             m_lastSuccessSeconds.load(std::memory_order_relaxed)));
+    for (MetricFamily& f : processFamilies())
+        families.push_back(std::move(f));
     return families;
 }
 

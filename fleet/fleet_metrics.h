@@ -29,6 +29,9 @@ public:
     void remove(const RepeaterMetrics& repeater);
     void countUnknownSender() { m_unknownSenders.fetch_add(1, std::memory_order_relaxed); }
     std::uint64_t unknownSenders() const { return m_unknownSenders.load(std::memory_order_relaxed); }
+    // How the last reading of the settings file went (at start or on SIGHUP): a failure keeps the time of the
+    // last success. Unix time in seconds.
+    void settingsRead(bool successful, double unixSeconds);
 
     std::vector<prometheus::MetricFamily> Collect() const override;
 
@@ -37,6 +40,8 @@ private:
     mutable std::mutex m_mutex; // guards the list only, never held while a value is read
     std::vector<std::shared_ptr<const RepeaterMetrics>> m_repeaters;
     std::atomic<std::uint64_t> m_unknownSenders{0};
+    std::atomic<bool> m_lastReadSuccessful{true};
+    std::atomic<double> m_lastSuccessSeconds{0};
 };
 
 // The exposition text (format 0.0.4) of the families, as the /metrics endpoint serves it.

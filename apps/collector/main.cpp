@@ -107,8 +107,7 @@ int main(int argc, char** argv) {
             if (reloaded.config)
                 fleet.reload(*reloaded.config);
             else
-                std::fprintf(stderr, "tavrel-collector: not reloaded, the running settings stay: %s\n",
-                             reloaded.error.c_str());
+                fleet.reloadFailed(reloaded.error);
             service.ready();
         }
     });

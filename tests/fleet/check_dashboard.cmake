@@ -10,7 +10,9 @@ if(error)
 endif()
 set(exported tavrel_repeater_up tavrel_alarm_active tavrel_alarm_raised_total
     tavrel_alarm_last_change_timestamp_seconds tavrel_log_lines_received_total tavrel_airlog_records_received_total
-    tavrel_connects_total tavrel_disconnects_total tavrel_unknown_sender_datagrams_total tavrel_build_info)
+    tavrel_connects_total tavrel_disconnects_total tavrel_unknown_sender_datagrams_total tavrel_build_info
+    tavrel_run_file_writable tavrel_collector_build_info tavrel_collector_config_last_reload_successful
+    tavrel_collector_config_last_reload_success_timestamp_seconds)
 
 set(have_variable FALSE)
 string(JSON variables LENGTH "${json}" templating list)

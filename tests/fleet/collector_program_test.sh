@@ -19,12 +19,13 @@ fi
 
 log_port=$(free_port)
 air_port=$(free_port)
+state="$scratch/state,kept" # a value may hold a comma
 metrics_port=$(free_port)
 write_config() { # write_config FILE SECTIONS...
   local file=$1
   shift
-  printf '[collector]\nlocal_address=127.0.0.1\nlog_port=%s\nair_port=%s\nmetrics_listen=127.0.0.1:%s\nstate_dir=%s\n' \
-    "$log_port" "$air_port" "$metrics_port" "$scratch/state" >"$file"
+  printf '[collector]\nlocal_address=127.0.0.1\nlog_port=%s\nair_port=%s\nmetrics_listen=127.0.0.1:%s\nstate_dir=%s\nkeep_days=7\n' \
+    "$log_port" "$air_port" "$metrics_port" "$state" >"$file"
   for name in "$@"; do
     printf '[%s]\naddress=127.0.12.%s\n' "$name" "${name#r}" >>"$file"
   done
@@ -32,17 +33,21 @@ write_config() { # write_config FILE SECTIONS...
 
 # A mistake: exit 2, nothing started, the file and line named.
 write_config "$scratch/bad.ini" r11
-echo "adress=127.0.12.12" >>"$scratch/bad.ini" # line 9
+echo "adress=127.0.12.12" >>"$scratch/bad.ini" # line 10
 status=0
 "$collector" --config "$scratch/bad.ini" 2>"$scratch/err.txt" || status=$?
 ((status == 2)) || fail "bad settings: status $status"
-grep -qF "$scratch/bad.ini:9: unknown key 'adress' in [r11]" "$scratch/err.txt" || fail "message: $(cat "$scratch/err.txt")"
+grep -qF "$scratch/bad.ini:10: unknown key 'adress' in [r11]" "$scratch/err.txt" || fail "message: $(cat "$scratch/err.txt")"
 status=0
 "$collector" --config "$scratch/bad.ini" --check-config >/dev/null 2>&1 || status=$?
 ((status == 2)) || fail "--check-config of bad settings: status $status"
 
 write_config "$scratch/fleet.ini" r11 r12
-"$collector" --config "$scratch/fleet.ini" --check-config | grep -q "2 repeaters" || fail "--check-config"
+"$collector" --config "$scratch/fleet.ini" --check-config | grep -qF "files under $state, kept 7 days" || fail "--check-config"
+# A run log dated 100 days back is removed at start (keep_days=7), and the removal is told.
+mkdir -p "$state/127.0.12.11"
+old_log="$state/127.0.12.11/repeater[127.0.12.11]_$(date -d '100 days ago' +%Y%m%d%H%M%S).log"
+echo old >"$old_log"
 
 mkfifo "$scratch/control"
 "$repeater" --fleet 3 --first-address 127.0.12.11 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
@@ -72,6 +77,21 @@ wait_for 10 "r13 up after SIGHUP" up r13
 [[ -z "$(metric "$url" 'tavrel_repeater_up{repeater="r11"}')" ]] || fail "r11 still listed after SIGHUP"
 [[ "$(metric "$url" 'tavrel_connects_total{repeater="r12"}')" == 1 ]] || fail "r12 was reconnected by SIGHUP"
 grep -q "1 repeaters started, 1 stopped, 1 unchanged" "$scratch/collector.log" || fail "reload line"
+[[ ! -e "$old_log" ]] || fail "the run log dated 100 days back is still there"
+grep -q "retention: removed 1 files" "$scratch/collector.log" || fail "no retention line"
+
+# A reload that fails keeps the running settings and serving, and reads 0 until one succeeds.
+reloaded() { [[ "$(metric "$url" tavrel_collector_config_last_reload_successful)" == "$1" ]]; }
+reloaded 1 || fail "reload_successful is not 1 after a good reload"
+cp "$scratch/fleet.ini" "$scratch/good.ini"
+echo "adress=1" >>"$scratch/fleet.ini"
+kill -HUP "$collector_pid"
+wait_for 10 "reload_successful 0 after a bad SIGHUP" reloaded 0
+up r12 || fail "r12 not up after a failed reload"
+grep -q "not reloaded, the running settings stay: .*unknown key 'adress'" "$scratch/collector.log" || fail "failed reload not told"
+cp "$scratch/good.ini" "$scratch/fleet.ini"
+kill -HUP "$collector_pid"
+wait_for 10 "reload_successful 1 after a good SIGHUP" reloaded 1
 
 # SIGTERM: gone within a second, status 0.
 start_ns=$(date +%s%N)
@@ -81,6 +101,6 @@ wait "$collector_pid" || status=$?
 elapsed_ms=$((($(date +%s%N) - start_ns) / 1000000))
 ((status == 0)) || fail "SIGTERM: status $status"
 ((elapsed_ms < 1000)) || fail "SIGTERM took $elapsed_ms ms"
-ls "$scratch/state/127.0.12.12/"repeater\[127.0.12.12\]_*.log >/dev/null || fail "no run log for r12"
+ls "$state/127.0.12.12/"repeater\[127.0.12.12\]_*.log >/dev/null || fail "no run log for r12"
 echo quit >&3
 echo "collector program: all checks passed (SIGTERM to exit: $elapsed_ms ms)"

@@ -2,6 +2,10 @@
 // removed repeaters gone.
 #include "fleet/fleet_metrics.h"
 
+#include <unistd.h>
+
+#include "fleet/process_metrics.h"
+
 #include <memory>
 #include <string>
 
@@ -29,6 +33,7 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
     north->airRecords = 7;
     north->connects = 2;
     north->disconnects = 1;
+    north->runFileWritable[1] = false; // downlink
     metrics.countUnknownSender();
     metrics.countUnknownSender();
 
@@ -51,6 +56,10 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
              "tavrel_disconnects_total{repeater=\"north-hill\"} 1",
              "tavrel_unknown_sender_datagrams_total 2",
              "tavrel_build_info{version=\"1.2.3.4\"} 1",
+             "tavrel_collector_build_info{version=\"1.2.3.4\"} 1",
+             "tavrel_run_file_writable{file=\"run_log\",repeater=\"north-hill\"} 1",
+             "tavrel_run_file_writable{file=\"downlink\",repeater=\"north-hill\"} 0",
+             "tavrel_run_file_writable{file=\"uplink\",repeater=\"south\"} 1",
              "# TYPE tavrel_alarm_raised_total counter",
              "# TYPE tavrel_repeater_up gauge",
          })
@@ -63,6 +72,42 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
     const std::string after = exposition(metrics.Collect());
     EXPECT_EQ(after.find("north-hill"), std::string::npos);
     EXPECT_TRUE(hasLine(after, "tavrel_repeater_up{repeater=\"south\"} 0"));
+}
+
+// A failed reload reads 0 and keeps the time of the last success; the next success sets both.
+TEST(FleetMetrics, TellsTheLastReloadAndTheProcess) {
+    FleetMetrics metrics("1");
+    const std::string ok = "tavrel_collector_config_last_reload_successful 1";
+    const std::string failed = "tavrel_collector_config_last_reload_successful 0";
+    const std::string at = "tavrel_collector_config_last_reload_success_timestamp_seconds ";
+    metrics.settingsRead(true, 1700000000);
+    metrics.settingsRead(false, 1700000100);
+    std::string text = exposition(metrics.Collect());
+    EXPECT_TRUE(hasLine(text, failed)) << text;
+    EXPECT_TRUE(hasLine(text, at + "1700000000")) << text;
+    metrics.settingsRead(true, 1700000200);
+    text = exposition(metrics.Collect());
+    EXPECT_TRUE(hasLine(text, ok) && hasLine(text, at + "1700000200")) << text;
+    for (const std::string name : {"process_cpu_seconds_total ", "process_resident_memory_bytes ",
+                                   "process_open_fds ", "process_max_fds ", "process_start_time_seconds "})
+        EXPECT_NE(text.find("\n" + name), std::string::npos) << name;
+    const double started = std::stod(text.substr(text.find("\nprocess_start_time_seconds ") + 28));
+    EXPECT_NEAR(started, static_cast<double>(std::time(nullptr)), 3600.0); // this test process started lately
+}
+
+TEST(FleetMetrics, ReadsProcStatLikeTheGoClient) {
+    // pid (comm) state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt utime stime cutime
+    // cstime priority nice threads itrealvalue starttime vsize rss
+    const std::string tail = " S 1 2 3 4 5 6 7 8 9 10 250 150 0 0 20 0 1 0 5000 104857600 2560 0 0";
+    const auto stats = parseProcessStat("42 (tav rel) x)" + tail, 100, 4096, 1'700'000'000);
+    ASSERT_TRUE(stats);
+    EXPECT_DOUBLE_EQ(stats->cpuSeconds, 4.0);
+    EXPECT_DOUBLE_EQ(stats->startTimeSeconds, 1'700'000'050.0);
+    EXPECT_EQ(stats->residentBytes, 2560u * 4096);
+    EXPECT_EQ(stats->virtualBytes, 104857600u);
+    for (const std::string& bad : {"42 tavrel" + tail, std::string("42 (tavrel) S 1 2"),
+                                   std::string("42 (t) S 1 2 3 4 5 6 7 8 9 10 x 150")})
+        EXPECT_FALSE(parseProcessStat(bad, 100, 4096, 0)) << bad;
 }
 
 } // namespace
