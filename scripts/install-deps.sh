@@ -11,6 +11,8 @@ packages=(
   prometheus-cpp-dev               # the collector's metric model and exposition text
   libsystemd-dev pkg-config        # the collector's systemd notifications (Type=notify, watchdog)
   prometheus                       # the collector's integration test and `promtool test rules`
+  prometheus-alertmanager          # alerts seen arriving (tests/fleet/alerts_test.sh) and `amtool check-config`
+  python3                          # the alert test's webhook receiver
   systemd                          # `systemd-analyze verify` of the collector's unit
   curl jq                          # the collector's program tests ask its metrics and Prometheus's API
   fonts-liberation                 # Liberation Serif stands in for "Times New Roman"
