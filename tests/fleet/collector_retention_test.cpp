@@ -96,5 +96,26 @@ TEST_F(CollectorRetention, OldFilesGoAtStartAndFilesStartAfreshAtMidnight) {
     EXPECT_TRUE(fs::exists(firstLog));
 }
 
+// The metric follows the run log's writes: 0 while its directory is gone, 1 again once lines go in, and each
+// change told once in the collector's log.
+TEST_F(CollectorRetention, RunFileWritableFollowsTheWrites) {
+    FleetCollector& collector = startAt({2026, 12, 10, 12, 0, 0}, 90);
+    WatchedRepeater& hill = *collector.find("hill");
+    const auto writable = [&] { return hill.metrics()->runFileWritable[0].load(); };
+    const auto told = [&] { return m_said.size(); };
+    ASSERT_TRUE(writable());
+    const std::size_t before = told();
+    fs::remove_all(m_dir.path() + "/127.0.24.1");
+    hill.onLogDatagram("first");
+    hill.onLogDatagram("second");
+    EXPECT_FALSE(writable());
+    EXPECT_EQ(told(), before + 1);
+    fs::create_directories(m_dir.path() + "/127.0.24.1");
+    hill.onLogDatagram("third");
+    EXPECT_TRUE(writable());
+    EXPECT_EQ(told(), before + 2);
+    EXPECT_TRUE(hill.metrics()->runFileWritable[1].load() && hill.metrics()->runFileWritable[2].load());
+}
+
 } // namespace
 } // namespace tavrel
