@@ -111,21 +111,26 @@ std::string describeRemoval(const std::vector<StateFile>& removed) {
 }
 
 std::vector<StateFile> listStateFiles(const std::string& stateDir, const std::set<std::string>& inUse) {
+    // Errors are passed over, never thrown: a directory that vanishes while it is read leaves fewer files.
     std::vector<StateFile> files;
     std::error_code error;
-    for (const fs::directory_entry& directory : fs::directory_iterator(stateDir, error)) {
+    for (fs::directory_iterator directory(stateDir, error), end; !error && directory != end;
+         directory.increment(error)) {
+        std::error_code ignored;
         sockaddr_in address{};
-        if (!directory.is_directory(error) ||
-            !makeIPv4Address(directory.path().filename().string(), 0, address))
+        if (!directory->is_directory(ignored) ||
+            !makeIPv4Address(directory->path().filename().string(), 0, address))
             continue; // only the repeaters' own directories: whatever else lies there is not the collector's
-        for (const fs::directory_entry& entry : fs::directory_iterator(directory.path(), error)) {
+        std::error_code inner;
+        for (fs::directory_iterator entry(directory->path(), inner); !inner && entry != end;
+             entry.increment(inner)) {
             struct stat status {};
-            const std::string path = entry.path().string();
+            const std::string path = entry->path().string();
             if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
                 continue;
             StateFile file{path, static_cast<std::uint64_t>(status.st_size), {}, inUse.contains(path)};
             file.dated =
-                dateInName(entry.path().filename().string()).value_or(localStampedTime(status.st_mtime));
+                dateInName(entry->path().filename().string()).value_or(localStampedTime(status.st_mtime));
             files.push_back(std::move(file));
         }
     }
