@@ -35,6 +35,8 @@ struct CollectorConfig {
     int keepDays = kDefaultKeepDays;
     // While the state directory holds more than this many MiB, its oldest files are removed; 0: no limit.
     std::uint64_t maxStateMb = 0;
+    // Each run file stays open between lines rather than being opened and closed for every line.
+    bool keepFilesOpen = true;
     std::vector<WatchedRepeaterConfig> repeaters; // in the file's order
 };
 

@@ -65,6 +65,7 @@ FleetCollector::FleetCollector(CollectorConfig config, CollectorOptions options,
                 m_config.logPort,
                 m_config.airPort,
                 m_config.stateDir,
+                m_config.keepFilesOpen,
                 [this](const std::string& text) { say(text); }},
       m_logPort(
           m_poller, kRepeaterLogProfile.slotSize,
@@ -156,6 +157,11 @@ void FleetCollector::reload(const CollectorConfig& config) {
     m_config.repeaters = config.repeaters;
     m_config.keepDays = config.keepDays; // used from the next sweep on
     m_config.maxStateMb = config.maxStateMb;
+    if (config.keepFilesOpen != m_context.keepFilesOpen) {
+        m_config.keepFilesOpen = m_context.keepFilesOpen = config.keepFilesOpen;
+        for (const auto& [id, repeater] : m_repeaters)
+            repeater->keepFilesOpen(config.keepFilesOpen);
+    }
     armLoopTimer();
     m_metrics->settingsRead(true, unixSeconds());
     say("configuration reloaded: " + std::to_string(added) + " repeaters started, " +

@@ -25,6 +25,7 @@ struct FleetContext {
     std::uint16_t logPort = 0;
     std::uint16_t airPort = 0;
     std::string stateDir;
+    bool keepFilesOpen = false; // the run files stay open between lines
     // The collector's own log (standard error or the journal).
     std::function<void(const std::string&)> say;
 };

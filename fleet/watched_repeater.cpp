@@ -45,6 +45,7 @@ void WatchedRepeater::startFilesAfresh(const StampedTime& startedAt) {
     std::error_code ignored; // a directory that cannot be made fails the run log's creation, which is told
     std::filesystem::create_directories(directory, ignored);
     m_runFiles = RunFiles(directory, m_config.address, startedAt);
+    m_runFiles.keepOpen(m_fleet.keepFilesOpen);
     m_runLogWrites = WriteWatch(m_runFiles.runLogPath());
     m_downlinkWrites = WriteWatch(m_runFiles.downlinkDataPath());
     m_uplinkWrites = WriteWatch(m_runFiles.uplinkDataPath());

@@ -42,6 +42,8 @@ public:
     // Goes on in new run files named by this time (the collector's midnight): a new run log with its header
     // and the version line, new data files with their next records. The link is not touched.
     void startFilesAfresh(const StampedTime& startedAt);
+    // Whether the run files stay open between lines (fleet/collector_config.h, keep_files_open).
+    void keepFilesOpen(bool keep) { m_runFiles.keepOpen(keep); }
     // A timer of this repeater is due: the rules' timers run again after their period.
     void onTimer(int id);
     // A datagram from this repeater's address reached the fleet's log or air port.

@@ -35,6 +35,7 @@ TEST_F(ConfigTest, ReadsTheCollectorAndEveryRepeaterInOrder) {
                                      "state_dir=/var/lib/tavrel   ; default: $STATE_DIRECTORY\n"
                                      "keep_days=7\n"
                                      "max_state_mb=500\n"
+                                     "keep_files_open=off\n"
                                      "\n"
                                      "[north-hill]\n"
                                      "address=10.0.1.5\n"
@@ -51,6 +52,7 @@ TEST_F(ConfigTest, ReadsTheCollectorAndEveryRepeaterInOrder) {
     EXPECT_EQ(config.stateDir, "/var/lib/tavrel");
     EXPECT_EQ(config.keepDays, 7);
     EXPECT_EQ(config.maxStateMb, 500u);
+    EXPECT_FALSE(config.keepFilesOpen);
     ASSERT_EQ(config.repeaters.size(), 2u);
     EXPECT_EQ(config.repeaters[0], (WatchedRepeaterConfig{"north-hill", "10.0.1.5", true}));
     EXPECT_EQ(config.repeaters[1], (WatchedRepeaterConfig{"South_2", "10.0.1.6", false}));
@@ -78,6 +80,7 @@ TEST_F(ConfigTest, DefaultsForPortsMetricsAndStateDirectory) {
         EXPECT_EQ(result.config->metricsPort, 9479);
         EXPECT_EQ(result.config->keepDays, 90);
         EXPECT_EQ(result.config->maxStateMb, 0u);
+        EXPECT_TRUE(result.config->keepFilesOpen);
         EXPECT_TRUE(result.config->repeaters.empty());
     }
 }
