@@ -120,17 +120,20 @@ int main(int argc, char** argv) {
     const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "tavrel-fleet-bench";
     std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch / "state");
-    {
+    // The settings file; F5 measures the log load with the run files opened per line and kept open.
+    const auto writeConfig = [&](bool keepFilesOpen) {
         std::ofstream config(scratch / "fleet.conf");
         config << "[collector]\nlocal_address=127.0.0.1\nlog_port=46320\nair_port=47320\nmetrics_listen=127."
                   "0.0.1:"
-               << kMetricsPort << "\nstate_dir=" << (scratch / "state").string() << "\n";
+               << kMetricsPort << "\nstate_dir=" << (scratch / "state").string()
+               << "\nkeep_files_open=" << (keepFilesOpen ? "on" : "off") << "\n";
         for (int i = 0; i < s.repeaters; ++i) {
             const unsigned address = (127u << 24) + (10u << 8) + 1u + static_cast<unsigned>(i);
             config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255)
                    << "." << ((address >> 8) & 255) << "." << (address & 255) << "\n";
         }
-    }
+    };
+    writeConfig(false);
     std::fprintf(stderr, "machine at start: %s\n", machine().c_str());
     const std::string startMachine = machine();
     std::vector<Row> rows;
@@ -219,34 +222,45 @@ int main(int argc, char** argv) {
         return std::fprintf(stderr, "the loaded fleet did not start\n"), 1;
     const auto loadedStart = Clock::now();
     const auto reconnected = waitAllUp(s.repeaters, loadedStart, 60s);
-    const auto loadCpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
-    const auto loadStart = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(s.loadSeconds));
-    const double loadCpu =
-        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - loadCpuBefore) /
-        (seconds(Clock::now() - loadStart) * 1e6) * 100;
+    const auto loadCpuOver = [&] {
+        const auto cpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(s.loadSeconds));
+        return static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - cpuBefore) /
+               (seconds(Clock::now() - start) * 1e6) * 100;
+    };
+    const double loadCpu = loadCpuOver(); // each line opens and closes its file
+    writeConfig(true);
+    collector->signal(SIGHUP);
+    std::this_thread::sleep_for(1s); // the reload is done and the files are open
+    const double keptOpenCpu = loadCpuOver();
     loaded->writeLine("off all"); // stops sending; the count below is final
     const long long sent = numberBefore(fleetStats(*loaded), "numbered lines sent");
     std::this_thread::sleep_for(2s); // what is still queued is filed
     const FiledLines filed = countFiledLines(scratch / "state");
     const double total = seconds(Clock::now() - loadedStart);
-    std::fprintf(stderr, "log load: sent %lld, filed %llu, missing %llu, twice %llu, CPU %.1f %%\n", sent,
-                 static_cast<unsigned long long>(filed.lines), static_cast<unsigned long long>(filed.missing),
-                 static_cast<unsigned long long>(filed.twice), loadCpu);
+    std::fprintf(stderr,
+                 "log load: sent %lld, filed %llu, missing %llu, twice %llu, CPU %.1f %% (files kept open: "
+                 "%.1f %%)\n",
+                 sent, static_cast<unsigned long long>(filed.lines),
+                 static_cast<unsigned long long>(filed.missing), static_cast<unsigned long long>(filed.twice),
+                 loadCpu, keptOpenCpu);
     const bool nothingLost =
         sent > 0 && filed.lines == static_cast<std::uint64_t>(sent) && filed.missing == 0 && filed.twice == 0;
-    rows.push_back({"Aggregate log load",
-                    n + " repeaters x " + fixed(s.linesPerSecond, 0) + " numbered 100-byte lines/s (" +
-                        std::to_string(static_cast<int>(s.repeaters * s.linesPerSecond)) +
-                        "/s) from a restarted fleet (all back after " +
-                        (reconnected ? fixed(*reconnected, 1) : std::string("?")) + " s), about " +
-                        fixed(total, 0) + " s in all; every run log read back; collector CPU over " +
-                        std::to_string(s.loadSeconds) + " s of full load",
-                    std::to_string(filed.lines) + " of " + std::to_string(sent) + " lines filed in " +
-                        std::to_string(filed.runLogs) + " run logs, " + std::to_string(filed.missing) +
-                        " lost, " + std::to_string(filed.twice) + " twice; CPU " + fixed(loadCpu, 1) +
-                        " % of one core",
-                    "nothing lost", nothingLost});
+    rows.push_back(
+        {"Aggregate log load",
+         n + " repeaters x " + fixed(s.linesPerSecond, 0) + " numbered 100-byte lines/s (" +
+             std::to_string(static_cast<int>(s.repeaters * s.linesPerSecond)) +
+             "/s) from a restarted fleet (all back after " +
+             (reconnected ? fixed(*reconnected, 1) : std::string("?")) + " s), about " + fixed(total, 0) +
+             " s in all; every run log read back; collector CPU over " + std::to_string(s.loadSeconds) +
+             " s of full load with each line opening and closing " + "its file (keep_files_open=off), then " +
+             std::to_string(s.loadSeconds) + " s with the files kept open (keep_files_open=on, by SIGHUP)",
+         std::to_string(filed.lines) + " of " + std::to_string(sent) + " lines filed in " +
+             std::to_string(filed.runLogs) + " run logs, " + std::to_string(filed.missing) + " lost, " +
+             std::to_string(filed.twice) + " twice; CPU " + fixed(loadCpu, 1) +
+             " % of one core opened per line, " + fixed(keptOpenCpu, 1) + " % kept open",
+         "nothing lost", nothingLost});
 
     const auto peak = procStatusKiB(collector->pid(), "VmHWM").value_or(0);
     rows.push_back({"Peak memory", "VmHWM of the collector at the end of all the above (" + n + " repeaters)",
