@@ -173,6 +173,8 @@ CommandLine parseCommandLine(const std::vector<std::string_view>& arguments) {
             (option == Refuse ? line.options.refuse : line.options.quiet) = true;
         } else if (option == ':') {
             line.error = optionName(optopt) + " needs a value";
+        } else if (option == '?' && optopt >= Address) {
+            line.error = optionName(optopt) + " takes no value";
         } else if (option == '?') {
             // An unknown long option is named as typed (without a value); an unknown letter by itself.
             const std::string_view typed = argv[static_cast<std::size_t>(optind - 1)];
