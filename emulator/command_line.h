@@ -1,4 +1,4 @@
-// The tavrel-repeater program's command-line options, its --help text and its standard-input control lines.
+// The tavrel-repeater program's command-line options and its --help text.
 #pragma once
 
 #include <string>
@@ -21,36 +21,11 @@ struct CommandLine {
     std::string error; // not empty: the arguments were refused, and why
 };
 
+// The arguments after the program's name, read with getopt_long: "--name value", "--name=value", and
+// unambiguous abbreviations of the names.
 CommandLine parseCommandLine(const std::vector<std::string_view>& arguments);
 
 // The text --help prints: every option and every control line.
 std::string helpText();
-
-// The control lines read from standard input.
-std::string controlHelpText();
-
-enum class ControlKind { Alarm, Log, Air, Reboot, Drop, Quit, Help, Empty, Invalid };
-
-struct ControlLine {
-    ControlKind kind = ControlKind::Invalid;
-    int alarmBits = 0;
-    std::string text; // Log: the datagram, with \n and \\ turned into a line break and a backslash
-};
-
-ControlLine parseControlLine(std::string_view line);
-
-// The control lines of fleet mode: each names a repeater by its number (1-based) or "all".
-std::string fleetControlHelpText();
-
-enum class FleetControlKind { Alarm, Log, Off, On, Reboot, Drop, Stats, Quit, Help, Empty, Invalid };
-
-struct FleetControl {
-    FleetControlKind kind = FleetControlKind::Invalid;
-    int member = 0; // 0: all
-    int alarmBits = 0;
-    std::string text;
-};
-
-FleetControl parseFleetControlLine(std::string_view line);
 
 } // namespace tavrel::emulator

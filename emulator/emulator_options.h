@@ -23,7 +23,7 @@ struct EmulatorOptions {
     std::string address = kDefaultAddress;
     std::chrono::milliseconds rebootTime = kDefaultRebootTime;
     int alarmBits = 0;
-    // Steps relative to start(); each step replaces the alarm bits in force.
+    // Steps counted from the first power-on; each step replaces the alarm bits in force.
     AlarmScript alarmScript;
     // Extra numbered log lines per second (0: none), each logLineBytes long.
     double logLinesPerSecond = 0;
@@ -38,8 +38,9 @@ struct EmulatorOptions {
     bool quiet = false;
     // Seed of the varying readings and air records, so runs can be repeated.
     std::uint32_t seed = 2301;
-    // Receives each time-stamped console line: commands received, connections, reboots. Empty: silent.
-    // It runs on the emulator's threads with its lock held, so it must not call back into the emulator.
+    // Receives each time-stamped console line: commands received, connections, reboots. Empty: silent (a
+    // fleet's members are). It runs on the emulator's thread, or on the thread of a call into it, with the
+    // emulator's lock held, so it must not call back into the emulator.
     std::function<void(const std::string&)> console;
 };
 

@@ -1,20 +1,15 @@
-// The fleet's thread: one epoll set for every member's listener and connection, the members' timers run
-// together, and control calls from other threads under one lock.
+// The loop's thread: wait on the epoll set up to the earliest deadline, hand ready descriptors and due
+// timers to their members, and take control calls from other threads under one lock.
 #include "emulator/fleet_emulator.h"
 
 #include <arpa/inet.h>
-#include <array>
+#include <poll.h>
 #include <sys/epoll.h>
-#include <unistd.h>
 
 namespace tavrel::emulator {
 namespace {
 
-constexpr std::uint64_t kWakeTag = ~std::uint64_t{0};
-constexpr int kBatch = 256;
-// The members' timers are run together at most this often: a thousand log pacers would otherwise wake the
-// thread tens of thousands of times a second. Each pacer sends what came due meanwhile.
-constexpr std::chrono::milliseconds kTimerGranularity{2};
+constexpr int kTimerId = 0; // each member has one deadline: the earliest of its repeater's timers
 
 } // namespace
 
@@ -28,18 +23,15 @@ std::string addressAfter(std::string_view first, int offset) {
     return text;
 }
 
-FleetEmulator::EpollSet::EpollSet() : m_fd(::epoll_create1(EPOLL_CLOEXEC)) {}
-
-FleetEmulator::EpollSet::~EpollSet() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-FleetEmulator::FleetEmulator(EmulatorOptions options, int count, std::string firstAddress) {
+FleetEmulator::FleetEmulator(EmulatorOptions options, int count, std::string firstAddress, FleetTuning tuning)
+    : m_tuning(tuning) {
+    m_poller.add(m_wake.fd(), EPOLLIN, [this](std::uint32_t) { m_wake.reset(); });
     for (int i = 0; i < count; ++i) {
         EmulatorOptions member = options;
-        member.address = addressAfter(firstAddress, i);
-        m_members.push_back(std::make_unique<FleetMember>(i, std::move(member), m_epoll));
+        // The first keeps the address as given, so a wrong one is named as typed.
+        member.address = i == 0 ? firstAddress : addressAfter(firstAddress, i);
+        m_members.push_back(std::make_unique<FleetMember>(
+            i, std::move(member), m_poller, static_cast<MemberHost&>(*this), tuning.keepCommands));
     }
 }
 
@@ -49,18 +41,18 @@ FleetEmulator::~FleetEmulator() {
 
 bool FleetEmulator::start() {
     std::lock_guard lock(m_mutex);
-    if (m_thread.joinable() || m_epoll < 0 || !m_wake.valid())
+    if (m_thread.joinable() || !m_poller.valid() || !m_wake.valid())
         return false;
-    const auto now = Clock::now();
-    for (const auto& member : m_members)
-        if (!member->start(now)) {
+    m_now = Clock::now();
+    for (const auto& member : m_members) {
+        if (!member->start(m_now)) {
             m_error = member->error();
+            for (const auto& started : m_members)
+                started->repeater().powerOff();
             return false;
         }
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = kWakeTag;
-    ::epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake.fd(), &event);
+        schedule(*member);
+    }
     m_stop = false;
     m_thread = std::thread([this] { run(); });
     return true;
@@ -69,11 +61,18 @@ bool FleetEmulator::start() {
 void FleetEmulator::stop() {
     {
         std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable())
+            return;
         m_stop = true;
         m_wake.signal();
     }
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread.join();
+    std::lock_guard lock(m_mutex);
+    for (const auto& member : m_members) {
+        member->repeater().dropConnection("emulator stopped");
+        member->repeater().powerOff(); // the port closes, so another emulator may take it
+    }
+    m_changed.notify_all();
 }
 
 std::string FleetEmulator::address(int member) const {
@@ -85,42 +84,61 @@ template <typename Action> bool FleetEmulator::forMembers(int member, Action act
     std::lock_guard lock(m_mutex);
     if (member < 0 || member > size())
         return false;
+    m_now = Clock::now(); // one moment for all: "restarted at once"
     bool result = true;
-    for (int i = member == 0 ? 1 : member; i <= (member == 0 ? size() : member); ++i)
-        result = action(*m_members[static_cast<std::size_t>(i - 1)]) && result;
-    m_wake.signal(); // the thread looks at the timers again
+    for (int i = member == 0 ? 1 : member; i <= (member == 0 ? size() : member); ++i) {
+        FleetMember& one = *m_members[static_cast<std::size_t>(i - 1)];
+        result = action(one) && result;
+        schedule(one);
+    }
+    m_wake.signal(); // the thread looks at the deadlines again
+    m_changed.notify_all();
     return result;
 }
 
 bool FleetEmulator::setAlarmBits(int member, int bits) {
-    return forMembers(member, [&](FleetMember& m) { return m.setAlarmBits(bits), true; });
+    return forMembers(member, [&](FleetMember& m) { return m.repeater().setAlarmBits(bits), true; });
 }
 
 bool FleetEmulator::switchOff(int member) {
-    return forMembers(member, [](FleetMember& m) { return m.switchOff(), true; });
+    return forMembers(member, [](FleetMember& m) { return m.repeater().powerOff(), true; });
 }
 
 bool FleetEmulator::switchOn(int member) {
-    return forMembers(member, [](FleetMember& m) { return m.switchOn(Clock::now()), true; });
+    return forMembers(member, [this](FleetMember& m) { return m.repeater().powerOn(m_now), true; });
 }
 
 bool FleetEmulator::reboot(int member) {
-    const auto now = Clock::now(); // one moment for all: "restarted at once"
-    return forMembers(member, [&](FleetMember& m) { return m.reboot(now), true; });
+    return forMembers(member, [this](FleetMember& m) { return m.repeater().reboot(m_now), true; });
 }
 
 bool FleetEmulator::dropConnection(int member) {
-    return forMembers(member, [](FleetMember& m) { return m.dropConnection(), true; });
+    return forMembers(member, [](FleetMember& m) {
+        return m.repeater().dropConnection("connection dropped on request"), true;
+    });
 }
 
 bool FleetEmulator::sendLog(int member, std::string_view text) {
-    return forMembers(member, [&](FleetMember& m) { return m.sendLog(text); });
+    return forMembers(member, [&](FleetMember& m) { return m.repeater().sendLog(text); });
 }
 
-int FleetEmulator::alarmBits(int member) const {
-    std::lock_guard lock(m_mutex);
-    return member >= 1 && member <= size() ? m_members[static_cast<std::size_t>(member - 1)]->alarmBits()
-                                           : -1;
+bool FleetEmulator::sendAirRecord(int member) {
+    return forMembers(member, [](FleetMember& m) { return m.repeater().sendAirRecord(); });
+}
+
+bool FleetEmulator::sendAirBytes(int member, std::span<const std::uint8_t> bytes) {
+    return forMembers(member, [&](FleetMember& m) { return m.repeater().sendAirBytes(bytes); });
+}
+
+bool FleetEmulator::clearReceivedCommands(int member) {
+    return forMembers(member, [](FleetMember& m) { return m.clearReceivedCommands(), true; });
+}
+
+bool FleetEmulator::waitUntil(int member, std::chrono::milliseconds timeout,
+                              const std::function<bool(const FleetMember&)>& ready) {
+    std::unique_lock lock(m_mutex);
+    const FleetMember& one = *m_members.at(static_cast<std::size_t>(member - 1));
+    return m_changed.wait_for(lock, timeout, [&] { return ready(one); });
 }
 
 FleetStats FleetEmulator::stats() const {
@@ -128,11 +146,12 @@ FleetStats FleetEmulator::stats() const {
     FleetStats stats;
     stats.members = size();
     for (const auto& member : m_members) {
-        stats.poweredOn += member->poweredOn() ? 1 : 0;
-        stats.connected += member->connected() ? 1 : 0;
-        stats.connections += static_cast<std::uint64_t>(member->connectionCount());
-        stats.numberedLinesSent += member->numberedLinesSent();
-        stats.commandsReceived += member->commandsReceived();
+        const EmulatedRepeater& repeater = member->repeater();
+        stats.poweredOn += repeater.poweredOn() ? 1 : 0;
+        stats.connected += repeater.connected() ? 1 : 0;
+        stats.connections += static_cast<std::uint64_t>(repeater.connectionCount());
+        stats.numberedLinesSent += repeater.counters().numberedLinesSent;
+        stats.commandsReceived += repeater.counters().commandsReceived;
     }
     stats.mostAcceptsInOneMs = m_mostAcceptsInOneMs;
     return stats;
@@ -145,46 +164,56 @@ void FleetEmulator::resetAcceptCount() {
     m_mostAcceptsInOneMs = 0;
 }
 
+void FleetEmulator::accepted(FleetMember&) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(m_now.time_since_epoch()).count();
+    m_acceptsThisMs = ms == m_acceptMs ? m_acceptsThisMs + 1 : 1;
+    m_acceptMs = ms;
+    m_mostAcceptsInOneMs = std::max(m_mostAcceptsInOneMs, m_acceptsThisMs);
+}
+
+void FleetEmulator::schedule(FleetMember& member) {
+    const TimerSchedule::Key key{static_cast<std::uint32_t>(member.index()), kTimerId};
+    if (const auto next = member.repeater().nextDeadline())
+        m_timers.start(key, *next);
+    else
+        m_timers.stop(key);
+}
+
+void FleetEmulator::runDueTimers(Clock::time_point now) {
+    // Each member at most once a pass: what a timer sets for the same moment waits for the next pass.
+    for (std::size_t turns = m_members.size(); turns > 0; --turns) {
+        const auto key = m_timers.takeDue(now);
+        if (!key)
+            return;
+        FleetMember& member = *m_members[key->owner];
+        member.repeater().onTimer(now);
+        schedule(member);
+    }
+}
+
 void FleetEmulator::run() {
-    std::array<epoll_event, kBatch> events{};
     std::unique_lock lock(m_mutex);
     while (!m_stop) {
-        auto now = Clock::now();
-        std::optional<Clock::time_point> next;
-        for (const auto& member : m_members)
-            if (const auto due = member->runTimers(now); due && (!next || *due < *next))
-                next = due;
-        int timeoutMs = -1;
-        if (next)
-            timeoutMs = static_cast<int>(
-                std::max(std::chrono::ceil<std::chrono::milliseconds>(*next - now), kTimerGranularity)
-                    .count());
-        lock.unlock();
-        const int ready = ::epoll_wait(m_epoll, events.data(), kBatch, timeoutMs);
-        lock.lock();
-        now = Clock::now();
-        for (int i = 0; i < ready; ++i) {
-            const std::uint64_t tag = events[static_cast<std::size_t>(i)].data.u64;
-            if (tag == kWakeTag) {
-                m_wake.reset();
-                continue;
-            }
-            FleetMember& member = *m_members[static_cast<std::size_t>(tag / 2)];
-            if (tag % 2 == FleetMember::kConnectionTag) {
-                if (member.connected())
-                    member.onConnectionReady(now);
-                continue;
-            }
-            const int before = member.connectionCount();
-            member.onListenerReady(now);
-            if (member.connectionCount() == before)
-                continue;
-            const auto ms =
-                std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-            m_acceptsThisMs = ms == m_acceptMs ? m_acceptsThisMs + 1 : 1;
-            m_acceptMs = ms;
-            m_mostAcceptsInOneMs = std::max(m_mostAcceptsInOneMs, m_acceptsThisMs);
+        m_now = Clock::now();
+        runDueTimers(m_now);
+        m_changed.notify_all();
+
+        timespec timeout{};
+        const auto next = m_timers.nextDue();
+        if (next) {
+            const auto wait = std::max(std::chrono::duration_cast<Clock::duration>(m_tuning.timerGranularity),
+                                       *next - m_now);
+            const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+            timeout.tv_sec = seconds.count();
+            timeout.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count();
         }
+        pollfd ready{m_poller.fd(), POLLIN, 0};
+        lock.unlock();
+        ::ppoll(&ready, 1, next ? &timeout : nullptr, nullptr);
+        lock.lock();
+        m_now = Clock::now();
+        m_poller.dispatch();
+        m_changed.notify_all();
     }
 }
 

@@ -1,14 +1,14 @@
-// A fleet member's sockets and commands: what RepeaterEmulator does for one repeater, with the fleet's thread
-// and epoll set in place of its own. DSP log lines are left out: a fleet is for watching, not for the menus.
+// A fleet member's sockets: what the emulated repeater asks for, done on non-blocking descriptors in the
+// loop's epoll set, and what arrives on them handed back to it.
 #include "emulator/fleet_member.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
-#include "emulator/command_table.h"
 #include "emulator/text_format.h"
 
 namespace tavrel::emulator {
@@ -17,195 +17,133 @@ namespace {
 constexpr int kListenBacklog = 4;
 constexpr std::size_t kReadBytes = 4096;
 
-void earliest(std::optional<FleetMember::Clock::time_point>& best, FleetMember::Clock::time_point when) {
-    if (!best || when < *best)
-        best = when;
+std::string peerText(const sockaddr_in& peer) {
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    return textf("%s:%u", text, ntohs(peer.sin_port));
 }
 
 } // namespace
 
-FleetMember::FleetMember(int index, EmulatorOptions options, int epollFd)
-    : m_index(index), m_options(std::move(options)), m_epollFd(epollFd), m_model(m_options.seed + index),
-      m_airGenerator(m_options.seed + index) {}
+FleetMember::FleetMember(int index, EmulatorOptions options, EventPoller& poller, MemberHost& host,
+                         bool keepCommands)
+    : m_index(index), m_options(options), m_poller(poller), m_host(host), m_keepCommands(keepCommands),
+      m_repeater(std::move(options), *this, static_cast<std::uint32_t>(index)) {}
+
+FleetMember::~FleetMember() {
+    unwatch(m_connectionToken, m_connection);
+    unwatch(m_listenerToken, m_listener);
+}
 
 bool FleetMember::start(Clock::time_point now) {
     m_udp = Socket::udp();
-    sockaddr_in own{};
-    if (!m_udp.valid() || !makeIPv4Address(m_options.address, 0, own) ||
-        ::bind(m_udp.fd(), reinterpret_cast<const sockaddr*>(&own), sizeof own) != 0) {
-        m_error = textf("cannot send from %s: %s", m_options.address.c_str(), std::strerror(errno));
+    if (!m_udp.valid()) {
+        m_error = textf("cannot create the UDP log socket: %s", std::strerror(errno));
+        say(m_error);
         return false;
     }
-    m_model.setExternalAlarmBits(m_options.alarmBits);
-    switchOn(now);
-    return m_listener.valid();
+    // Without a local address to send from (a typing error is reported by the listener) the system picks one.
+    sockaddr_in own{};
+    if (makeIPv4Address(m_options.address, 0, own))
+        ::bind(m_udp.fd(), reinterpret_cast<const sockaddr*>(&own), sizeof own);
+    if (m_repeater.powerOn(now))
+        return true;
+    if (m_error.empty())
+        m_error = "cannot start the repeater on " + m_options.address;
+    return false;
 }
 
-void FleetMember::switchOff() {
-    m_listener.close();
-    closeConnection();
-    m_model.reboot(); // destinations forgotten
-    m_rebootUntil.reset();
-    for (RatePacer* pacer : {&m_statusPacer, &m_numberedLinePacer, &m_airPacer})
-        pacer->stop();
-    m_poweredOn = false;
-}
-
-void FleetMember::switchOn(Clock::time_point now) {
-    if (m_poweredOn)
-        return;
-    m_poweredOn = true;
-    m_bootTime = now;
-    if (!m_options.quiet)
-        m_statusPacer.start(1.0, now);
-    openListener();
-}
-
-void FleetMember::reboot(Clock::time_point now) {
-    if (!m_poweredOn)
-        return;
-    switchOff();
-    m_poweredOn = true; // still powered: only the port and the logs pause
-    m_rebootUntil = now + m_options.rebootTime;
-    m_bootTime = *m_rebootUntil;
-}
-
-bool FleetMember::openListener() {
-    Socket listener = Socket::tcp();
+std::string FleetMember::listen() {
     sockaddr_in address{};
+    if (!makeIPv4Address(m_options.address, kOmPort, address))
+        return m_error = "not an IPv4 address: " + m_options.address;
+    Socket listener = Socket::tcp();
+    // Address reuse lets the port open again at once after a reboot, despite connections in TIME_WAIT.
     const bool ready =
-        listener.valid() && makeIPv4Address(m_options.address, kOmPort, address) &&
-        listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1) && listener.setNonBlocking(true) &&
+        listener.valid() && listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1) &&
+        listener.setNonBlocking(true) &&
         ::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
         ::listen(listener.fd(), kListenBacklog) == 0;
-    if (!ready) {
-        m_error =
-            textf("cannot listen on %s:%u: %s", m_options.address.c_str(), kOmPort, std::strerror(errno));
-        return false;
-    }
+    if (!ready)
+        return m_error = textf("cannot listen on %s:%u: %s", m_options.address.c_str(), kOmPort,
+                               std::strerror(errno));
     m_listener = std::move(listener);
-    watch(m_listener.fd(), kListenerTag);
-    return true;
+    m_listenerToken = m_poller.add(m_listener.fd(), EPOLLIN, [this](std::uint32_t) { onListenerReady(); });
+    return {};
 }
 
-void FleetMember::watch(int fd, std::uint64_t tag) {
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.u64 = static_cast<std::uint64_t>(m_index) * 2 + tag;
-    ::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, fd, &event);
+void FleetMember::stopListening() {
+    unwatch(m_listenerToken, m_listener);
+    m_listener.close();
+}
+
+bool FleetMember::reply(std::string_view text) {
+    return m_connection.send(text) == static_cast<ssize_t>(text.size());
 }
 
 void FleetMember::closeConnection() {
-    // Closing the descriptor takes it out of the epoll set too.
+    unwatch(m_connectionToken, m_connection);
+    m_connection.shutdownBoth();
     m_connection.close();
-    m_splitter.reset();
 }
 
-void FleetMember::onListenerReady(Clock::time_point now) {
-    Socket accepted(::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+bool FleetMember::sendDatagram(const Endpoint& destination, std::span<const std::uint8_t> bytes) {
+    sockaddr_in address{};
+    if (!makeIPv4Address(destination.address, destination.port, address))
+        return false;
+    return ::sendto(m_udp.fd(), bytes.data(), bytes.size(), MSG_NOSIGNAL,
+                    reinterpret_cast<const sockaddr*>(&address),
+                    sizeof address) == static_cast<ssize_t>(bytes.size());
+}
+
+void FleetMember::received(const std::string& text) {
+    if (!m_keepCommands)
+        return;
+    if (m_received.size() >= kMaxKeptCommands)
+        m_received.erase(m_received.begin(), m_received.begin() + kMaxKeptCommands / 2);
+    m_received.push_back(text);
+}
+
+void FleetMember::say(std::string_view text) {
+    if (m_options.console)
+        m_options.console(stampedLine(text));
+}
+
+void FleetMember::onListenerReady() {
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    Socket accepted(
+        ::accept4(m_listener.fd(), reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (!accepted.valid())
         return;
-    // A new connection replaces the current one, as RepeaterEmulator's does.
-    closeConnection();
     accepted.setOption(IPPROTO_TCP, TCP_NODELAY, 1);
+    // The repeater closes the current connection first (through closeConnection()); then the new one is ours.
+    m_repeater.onAccepted(peerText(peer), m_host.now());
     m_connection = std::move(accepted);
-    watch(m_connection.fd(), kConnectionTag);
-    ++m_connectionCount;
-    m_lastAccept = now;
+    m_connectionToken =
+        m_poller.add(m_connection.fd(), EPOLLIN, [this](std::uint32_t) { onConnectionReady(); });
+    m_host.accepted(*this);
+    m_host.changed(*this);
 }
 
-void FleetMember::onConnectionReady(Clock::time_point now) {
+void FleetMember::onConnectionReady() {
     char buffer[kReadBytes];
     const ssize_t received = ::recv(m_connection.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
     if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
-    if (received <= 0) {
-        if (auto text = m_splitter.flush())
-            handleCommand(*text, now);
-        closeConnection();
-        return;
-    }
-    m_lastRead = now;
-    for (const auto& text : m_splitter.feed(std::string_view(buffer, static_cast<std::size_t>(received)))) {
-        handleCommand(text, now);
-        if (!m_connection.valid())
-            break; // rebooted by the command
-    }
+    if (received <= 0)
+        m_repeater.onConnectionLost(received == 0 ? "monitor closed the connection"
+                                                  : textf("connection error: %s", std::strerror(errno)),
+                                    m_host.now());
+    else
+        m_repeater.onReceived(std::string_view(buffer, static_cast<std::size_t>(received)), m_host.now());
+    m_host.changed(*this);
 }
 
-void FleetMember::handleCommand(const std::string& text, Clock::time_point now) {
-    ++m_commandsReceived;
-    const Command command = parseCommand(text);
-    const std::string logText = m_model.apply(command, text, uptime(now));
-    switch (command.kind) {
-    case CommandKind::AlarmQuery:
-        m_connection.send(textf("ALARMSTATE:%d", m_model.alarmBits()));
-        break;
-    case CommandKind::SetLogDestination:
-        m_numberedLinePacer.switchTo(m_model.logDestination().has_value(), m_options.logLinesPerSecond, now);
-        break;
-    case CommandKind::AirLogOn:
-    case CommandKind::AirLogOff:
-        m_airPacer.switchTo(m_model.airDestination().has_value(), m_options.airRecordsPerSecond, now);
-        break;
-    default:
-        break;
-    }
-    sendLog(logText);
-    if (command.kind == CommandKind::Reboot)
-        reboot(now);
-}
-
-std::optional<FleetMember::Clock::time_point> FleetMember::runTimers(Clock::time_point now) {
-    if (m_rebootUntil && now >= *m_rebootUntil) {
-        m_rebootUntil.reset();
-        m_poweredOn = false;
-        switchOn(now);
-    }
-    if (m_splitter.hasPending() && now >= m_lastRead + CommandSplitter::kQuietGap)
-        if (auto text = m_splitter.flush())
-            handleCommand(*text, now);
-
-    const bool logging = m_model.logDestination().has_value();
-    if (m_statusPacer.takeDue(now) > 0 && logging)
-        sendLog(m_model.statusLine(uptime(now)));
-    for (auto due = m_numberedLinePacer.takeDue(now); due > 0 && logging; --due) {
-        ++m_numberedLines;
-        sendLog(numberedLine(m_numberedLines, m_options.logLineBytes));
-    }
-    for (auto due = m_airPacer.takeDue(now); due > 0 && m_model.airDestination(); --due) {
-        const auto record = m_airGenerator.next(m_options.airRecordBytes);
-        sendDatagram(m_model.airDestination(), record.data(), record.size());
-    }
-
-    std::optional<Clock::time_point> next = m_rebootUntil;
-    if (m_splitter.hasPending())
-        earliest(next, m_lastRead + CommandSplitter::kQuietGap);
-    if (logging)
-        for (const RatePacer* pacer : {&m_statusPacer, &m_numberedLinePacer})
-            if (pacer->active())
-                earliest(next, pacer->nextDue());
-    if (m_model.airDestination() && m_airPacer.active())
-        earliest(next, m_airPacer.nextDue());
-    return next;
-}
-
-bool FleetMember::sendLog(std::string_view text) {
-    return sendDatagram(m_model.logDestination(), text.data(), text.size());
-}
-
-bool FleetMember::sendDatagram(const std::optional<Endpoint>& destination, const void* data,
-                               std::size_t size) {
-    sockaddr_in address{};
-    if (!destination || !makeIPv4Address(destination->address, destination->port, address))
-        return false;
-    return ::sendto(m_udp.fd(), data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&address),
-                    sizeof address) == static_cast<ssize_t>(size);
-}
-
-std::chrono::seconds FleetMember::uptime(Clock::time_point now) const {
-    return now > m_bootTime ? std::chrono::duration_cast<std::chrono::seconds>(now - m_bootTime)
-                            : std::chrono::seconds(0);
+void FleetMember::unwatch(EventPoller::Token& token, const Socket& socket) {
+    if (token != 0)
+        m_poller.remove(token, socket.fd());
+    token = 0;
 }
 
 } // namespace tavrel::emulator

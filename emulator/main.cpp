@@ -1,4 +1,5 @@
-// tavrel-repeater: an emulated repeater on the console, driven by options, standard-input lines and signals.
+// tavrel-repeater: emulated repeaters on the console, driven by options, standard-input lines and signals.
+// A single repeater is a fleet of one that prints what it does; a fleet prints only what it is asked.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -6,17 +7,16 @@
 #include <poll.h>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 #include <vector>
 
-#include <functional>
-#include <sys/resource.h>
-
 #include "emulator/command_line.h"
+#include "emulator/control_console.h"
 #include "emulator/fleet_emulator.h"
-#include "emulator/repeater_emulator.h"
 #include "emulator/text_format.h"
+#include "platform/scoped_fd.h"
 
 namespace {
 
@@ -24,22 +24,7 @@ using namespace tavrel::emulator;
 
 constexpr std::size_t kReadBytes = 4096;
 
-// Owns one descriptor that is not a socket (the signal descriptor).
-class ScopedDescriptor {
-public:
-    explicit ScopedDescriptor(int fd) : m_fd(fd) {}
-    ~ScopedDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    ScopedDescriptor(const ScopedDescriptor&) = delete;
-    ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-};
-
+// Console lines come from the emulator's thread and from the control lines' thread.
 void printLine(const std::string& line) {
     static std::mutex printing;
     std::lock_guard lock(printing);
@@ -52,106 +37,9 @@ void say(std::string_view text) {
     printLine(stampedLine(text));
 }
 
-// Runs one control line; false when it asks to quit.
-bool control(RepeaterEmulator& emulator, std::string_view text) {
-    const ControlLine line = parseControlLine(text);
-    switch (line.kind) {
-    case ControlKind::Alarm:
-        emulator.setAlarmBits(line.alarmBits);
-        break;
-    case ControlKind::Log:
-        if (emulator.sendLog(line.text))
-            say(textf("log datagram of %zu bytes sent", line.text.size()));
-        else
-            say(emulator.logDestination() ? "log datagram not sent: the send failed"
-                                          : "no log sent: no log destination (SETLOGDST) yet");
-        break;
-    case ControlKind::Air:
-        if (emulator.sendAirRecord())
-            say("air-log record sent");
-        else
-            say(emulator.airDestination() ? "air-log record not sent: the send failed"
-                                          : "no record sent: no air-log destination (AILOGON) yet");
-        break;
-    case ControlKind::Reboot:
-        emulator.reboot();
-        break;
-    case ControlKind::Drop:
-        if (emulator.connected())
-            emulator.dropConnection();
-        else
-            say("no connection to drop");
-        break;
-    case ControlKind::Quit:
-        return false;
-    case ControlKind::Help:
-        printLine(controlHelpText());
-        break;
-    case ControlKind::Empty:
-        break;
-    case ControlKind::Invalid:
-        say("unknown control line \"" + escapeText(text) + "\"; type help");
-        break;
-    }
-    return true;
-}
-
-// Runs one fleet control line; false when it asks to quit.
-bool controlFleet(FleetEmulator& fleet, std::string_view text) {
-    const FleetControl line = parseFleetControlLine(text);
-    bool known = true;
-    switch (line.kind) {
-    case FleetControlKind::Alarm:
-        known = fleet.setAlarmBits(line.member, line.alarmBits);
-        break;
-    case FleetControlKind::Log:
-        known = line.member >= 0 && line.member <= fleet.size();
-        if (known && !fleet.sendLog(line.member, line.text))
-            say("not every log datagram was sent: no log destination (SETLOGDST) yet, or the send failed");
-        break;
-    case FleetControlKind::Off:
-        known = fleet.switchOff(line.member);
-        break;
-    case FleetControlKind::On:
-        known = fleet.switchOn(line.member);
-        break;
-    case FleetControlKind::Reboot:
-        known = fleet.reboot(line.member);
-        break;
-    case FleetControlKind::Drop:
-        known = fleet.dropConnection(line.member);
-        break;
-    case FleetControlKind::Stats: {
-        const FleetStats stats = fleet.stats();
-        say(textf(
-            "stats: %d repeaters, %d on, %d connected, %llu connections accepted, %llu numbered lines sent, "
-            "%llu commands received, at most %d accepts in one millisecond",
-            stats.members, stats.poweredOn, stats.connected,
-            static_cast<unsigned long long>(stats.connections),
-            static_cast<unsigned long long>(stats.numberedLinesSent),
-            static_cast<unsigned long long>(stats.commandsReceived), stats.mostAcceptsInOneMs));
-        fleet.resetAcceptCount();
-        break;
-    }
-    case FleetControlKind::Quit:
-        return false;
-    case FleetControlKind::Help:
-        printLine(fleetControlHelpText());
-        break;
-    case FleetControlKind::Empty:
-        break;
-    case FleetControlKind::Invalid:
-        known = false;
-        break;
-    }
-    if (!known)
-        say("unknown control line or repeater number \"" + escapeText(text) + "\"; type help");
-    return true;
-}
-
 // Waits for control lines and stop signals. End of input only stops the reading: the emulator may run in
 // the background with its input closed, and then only a signal ends it.
-void serve(const std::function<bool(std::string_view)>& control, int signalFd) {
+void serve(ControlConsole& console, int signalFd) {
     bool inputOpen = true;
     std::string pending;
     for (;;) {
@@ -173,7 +61,7 @@ void serve(const std::function<bool(std::string_view)>& control, int signalFd) {
         if (received <= 0) {
             // A background job reading its terminal gets EIO (SIGTTIN is ignored): that input is closed too.
             inputOpen = false;
-            if (!pending.empty() && !control(pending))
+            if (!pending.empty() && !console.run(pending))
                 return;
             say("standard input closed; stop with SIGINT or SIGTERM");
             continue;
@@ -182,7 +70,7 @@ void serve(const std::function<bool(std::string_view)>& control, int signalFd) {
         for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
             const std::string text = pending.substr(0, end);
             pending.erase(0, end + 1);
-            if (!control(text))
+            if (!console.run(text))
                 return;
         }
     }
@@ -201,7 +89,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Stop signals arrive on a descriptor, blocked in every thread (the emulator's worker inherits the mask).
+    // Stop signals arrive on a descriptor, blocked in every thread (the emulator's thread inherits the mask).
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGTTIN, SIG_IGN);
     sigset_t stopSignals;
@@ -209,37 +97,40 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    const ScopedDescriptor signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
-    if (signals.fd() < 0) {
+    const tavrel::ScopedFd signals(::signalfd(-1, &stopSignals, SFD_CLOEXEC));
+    if (!signals.valid()) {
         std::perror("tavrel-repeater: signalfd");
         return 1;
     }
 
-    if (commandLine.fleet > 0) {
+    const bool fleetMode = commandLine.fleet > 0;
+    if (fleetMode) {
         // Three descriptors per repeater: more than the usual soft limit of 1024 for a fleet of a thousand.
         rlimit limit{};
         if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) {
             limit.rlim_cur = limit.rlim_max;
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }
-        FleetEmulator fleet(std::move(commandLine.options), commandLine.fleet, commandLine.firstAddress);
-        if (!fleet.start()) {
-            say(fleet.error());
-            return 1;
-        }
-        say(textf("fleet of %d repeaters listening on %s to %s:%u; type help for the control lines",
-                  fleet.size(), fleet.address(1).c_str(), fleet.address(fleet.size()).c_str(), kOmPort));
-        serve([&](std::string_view text) { return controlFleet(fleet, text); }, signals.fd());
-        fleet.stop();
-        return 0;
+    } else {
+        commandLine.options.console = printLine;
     }
-
-    commandLine.options.console = printLine;
-    RepeaterEmulator emulator(std::move(commandLine.options));
-    if (!emulator.start())
+    const std::string first = fleetMode ? commandLine.firstAddress : commandLine.options.address;
+    FleetEmulator emulator(commandLine.options, fleetMode ? commandLine.fleet : 1, first,
+                           fleetMode ? FleetTuning{}
+                                     : FleetTuning{.timerGranularity = std::chrono::milliseconds(0)});
+    if (!emulator.start()) {
+        if (fleetMode)
+            say(emulator.error()); // a single repeater has said why on its console
         return 1;
-    say("type help for the control lines");
-    serve([&](std::string_view text) { return control(emulator, text); }, signals.fd());
+    }
+    if (fleetMode)
+        say(textf("fleet of %d repeaters listening on %s to %s:%u; type help for the control lines",
+                  emulator.size(), emulator.address(1).c_str(), emulator.address(emulator.size()).c_str(),
+                  kOmPort));
+    else
+        say("type help for the control lines");
+    ControlConsole console(emulator, fleetMode, printLine);
+    serve(console, signals.fd());
     emulator.stop();
     return 0;
 }

@@ -268,22 +268,6 @@ TEST(EmulatorEndToEnd, ConnectionsAreReplacedDroppedOrRefused) {
     EXPECT_FALSE(closed.listening());
 }
 
-TEST(EmulatorEndToEnd, AlarmScriptChangesTheReportedBitsOverTime) {
-    auto options = optionsFor("127.0.3.20");
-    options.alarmScript = *AlarmScript::parse("0:1,0.3:6");
-    RepeaterEmulator emulator(options);
-    ASSERT_TRUE(emulator.start());
-    EXPECT_EQ(emulator.alarmBits(), 1);
-    const Socket client = connectOm("127.0.3.20");
-    sendText(client, "TEST_CTRL_TO_CHCU:ALARMQUERY:");
-    EXPECT_EQ(receiveTcp(client), "ALARMSTATE:1");
-    const auto end = std::chrono::steady_clock::now() + 3s;
-    while (emulator.alarmBits() != 6 && std::chrono::steady_clock::now() < end)
-        test::waitReadable(client.fd(), 20ms);
-    sendText(client, "TEST_CTRL_TO_CHCU:ALARMQUERY:");
-    EXPECT_EQ(receiveTcp(client), "ALARMSTATE:6");
-}
-
 TEST(EmulatorEndToEnd, StartFailsWhenThePortIsTakenAndStopIsIdempotent) {
     RepeaterEmulator first(optionsFor("127.0.3.21"));
     ASSERT_TRUE(first.start());

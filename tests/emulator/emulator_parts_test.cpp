@@ -9,6 +9,7 @@
 #include "emulator/air_record_generator.h"
 #include "emulator/alarm_script.h"
 #include "emulator/command_line.h"
+#include "emulator/control_line.h"
 #include "emulator/rate_pacer.h"
 #include "emulator/text_format.h"
 
@@ -139,27 +140,28 @@ TEST(EmulatorCommandLine, WrongValuesAreRefusedWithTheOptionNamed) {
          {words({"--address", "my.repeater"}), words({"--reboot-seconds", "-1"}), words({"--alarm", "five"}),
           words({"--alarm-script", "0:0,"}), words({"--log-rate", "1e9"}), words({"--log-size", "65508"}),
           words({"--air-size", "-4"}), words({"--drop-after"}), words({"--bogus"}),
-          words({"--air-rate", "nan"})}) {
+          words({"--air-rate", "nan"}), words({"--quiet=yes"}), words({"stray"})}) {
         const CommandLine line = parseCommandLine(arguments);
-        EXPECT_TRUE(line.error.starts_with(arguments.front())) << line.error;
+        const std::string_view name = arguments.front().substr(0, arguments.front().find('='));
+        EXPECT_TRUE(line.error.starts_with(name)) << line.error;
     }
 }
 
 TEST(EmulatorControlLine, LinesFromStandardInput) {
-    EXPECT_EQ(parseControlLine("alarm 5").kind, ControlKind::Alarm);
-    EXPECT_EQ(parseControlLine("  alarm 0x1F \r").alarmBits, 0x1F);
-    EXPECT_EQ(parseControlLine("alarm").kind, ControlKind::Invalid);
-    const ControlLine log = parseControlLine("log  two\\nlines \\\\ kept ");
+    EXPECT_EQ(parseControlLine("alarm 5", false).kind, ControlKind::Alarm);
+    EXPECT_EQ(parseControlLine("  alarm 0x1F \r", false).alarmBits, 0x1F);
+    EXPECT_EQ(parseControlLine("alarm", false).kind, ControlKind::Invalid);
+    const ControlLine log = parseControlLine("log  two\\nlines \\\\ kept ", false);
     EXPECT_EQ(log.kind, ControlKind::Log);
     EXPECT_EQ(log.text, " two\nlines \\ kept ");
-    EXPECT_EQ(parseControlLine("air").kind, ControlKind::Air);
-    EXPECT_EQ(parseControlLine("reboot").kind, ControlKind::Reboot);
-    EXPECT_EQ(parseControlLine("drop").kind, ControlKind::Drop);
-    EXPECT_EQ(parseControlLine("quit\r").kind, ControlKind::Quit);
-    EXPECT_EQ(parseControlLine("help").kind, ControlKind::Help);
-    EXPECT_EQ(parseControlLine("   ").kind, ControlKind::Empty);
-    EXPECT_EQ(parseControlLine("quit now").kind, ControlKind::Invalid);
-    EXPECT_EQ(parseControlLine("reboto").kind, ControlKind::Invalid);
+    EXPECT_EQ(parseControlLine("air", false).kind, ControlKind::Air);
+    EXPECT_EQ(parseControlLine("reboot", false).kind, ControlKind::Reboot);
+    EXPECT_EQ(parseControlLine("drop", false).kind, ControlKind::Drop);
+    EXPECT_EQ(parseControlLine("quit\r", false).kind, ControlKind::Quit);
+    EXPECT_EQ(parseControlLine("help", false).kind, ControlKind::Help);
+    EXPECT_EQ(parseControlLine("   ", false).kind, ControlKind::Empty);
+    EXPECT_EQ(parseControlLine("quit now", false).kind, ControlKind::Invalid);
+    EXPECT_EQ(parseControlLine("reboto", false).kind, ControlKind::Invalid);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "emulator/command_line.h"
+#include "emulator/control_line.h"
 #include "tests/emulator/loopback_peer.h"
 
 namespace tavrel::emulator {
@@ -80,30 +81,30 @@ TEST(FleetEmulator, EachRepeaterAnswersAndLogsFromItsOwnAddress) {
 TEST(FleetEmulator, ControlLinesNameARepeaterOrAll) {
     struct Case {
         const char* line;
-        FleetControlKind kind;
+        ControlKind kind;
         int member;
         int bits;
         const char* text;
     };
     const Case cases[] = {
-        {"alarm 3 0x04", FleetControlKind::Alarm, 3, 4, ""},
-        {"alarm all 2", FleetControlKind::Alarm, 0, 2, ""},
-        {"log 2 a\\nb", FleetControlKind::Log, 2, 0, "a\nb"},
-        {"off 7", FleetControlKind::Off, 7, 0, ""},
-        {"on 7\r", FleetControlKind::On, 7, 0, ""},
-        {"reboot all", FleetControlKind::Reboot, 0, 0, ""},
-        {"drop 1", FleetControlKind::Drop, 1, 0, ""},
-        {"stats", FleetControlKind::Stats, 0, 0, ""},
-        {"  ", FleetControlKind::Empty, 0, 0, ""},
-        {"off", FleetControlKind::Invalid, 0, 0, ""},
-        {"off 0", FleetControlKind::Invalid, 0, 0, ""},
-        {"alarm 2 lots", FleetControlKind::Invalid, 2, 0, ""},
-        {"reboot 1 now", FleetControlKind::Invalid, 1, 0, ""},
+        {"alarm 3 0x04", ControlKind::Alarm, 3, 4, ""},
+        {"alarm all 2", ControlKind::Alarm, 0, 2, ""},
+        {"log 2 a\\nb", ControlKind::Log, 2, 0, "a\nb"},
+        {"off 7", ControlKind::Off, 7, 0, ""},
+        {"on 7\r", ControlKind::On, 7, 0, ""},
+        {"reboot all", ControlKind::Reboot, 0, 0, ""},
+        {"drop 1", ControlKind::Drop, 1, 0, ""},
+        {"stats", ControlKind::Stats, 0, 0, ""},
+        {"  ", ControlKind::Empty, 0, 0, ""},
+        {"off", ControlKind::Invalid, 0, 0, ""},
+        {"off 0", ControlKind::Invalid, 0, 0, ""},
+        {"alarm 2 lots", ControlKind::Invalid, 2, 0, ""},
+        {"reboot 1 now", ControlKind::Invalid, 1, 0, ""},
     };
     for (const Case& c : cases) {
-        const FleetControl control = parseFleetControlLine(c.line);
+        const ControlLine control = parseControlLine(c.line, true);
         EXPECT_EQ(control.kind, c.kind) << c.line;
-        if (c.kind != FleetControlKind::Invalid && c.kind != FleetControlKind::Empty) {
+        if (c.kind != ControlKind::Invalid && c.kind != ControlKind::Empty) {
             EXPECT_EQ(control.member, c.member) << c.line;
             EXPECT_EQ(control.alarmBits, c.bits) << c.line;
             EXPECT_EQ(control.text, c.text) << c.line;

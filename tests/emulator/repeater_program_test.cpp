@@ -165,5 +165,22 @@ TEST(EmulatorProgram, ControlLinesDriveTheRepeaterAndQuitEndsIt) {
     EXPECT_EQ(WEXITSTATUS(program.exitStatus()), 0);
 }
 
+// The options that shape a repeater's behaviour hold for every member of a fleet, as for a single one.
+TEST(EmulatorProgram, FleetMembersFollowTheAlarmScriptAndDropAfterTheirTime) {
+    Program program({"--fleet", "2", "--first-address", "127.0.22.1", "--quiet", "--alarm-script", "0:4",
+                     "--drop-after", "0.3"},
+                    true);
+    const Socket client = connectWhenUp("127.0.22.2");
+    ASSERT_TRUE(client.valid());
+    const auto accepted = std::chrono::steady_clock::now();
+    ASSERT_EQ(client.send(std::string_view("TEST_CTRL_TO_CHCU:ALARMQUERY:")), 29);
+    EXPECT_EQ(receiveTcp(client), "ALARMSTATE:4");
+    EXPECT_EQ(receiveTcp(client, 5s), std::nullopt) << "closed by the repeater";
+    EXPECT_GE(std::chrono::steady_clock::now() - accepted, 250ms);
+    program.write("quit\n");
+    ASSERT_TRUE(program.exited(5s));
+    EXPECT_EQ(WEXITSTATUS(program.exitStatus()), 0);
+}
+
 } // namespace
 } // namespace tavrel::emulator

@@ -1,4 +1,6 @@
-// The menu table: every item in display order with its id and action, and the rule while disconnected.
+// The menu table's properties: every item can be found by a unique id and reaches exactly its handler, the
+// menu bar built from it shows each menu and submenu once, and the rule while disconnected.
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,87 +12,11 @@
 namespace tavrel {
 namespace {
 
-struct Expected {
-    std::string path;
-    int id;
-    std::string action; // the command text, or what else the item does
-};
-
 std::string pathOf(const MenuItem& item) {
     std::string path(item.menu);
     if (!item.submenu.empty())
         path += " > " + std::string(item.submenu);
     return path + " > " + std::string(item.text);
-}
-
-std::string actionOf(const MenuItem& item) {
-    switch (item.action) {
-    case MenuAction::SendCommand:
-        return std::string(item.command);
-    case MenuAction::SwitchChannel:
-        return om::formatSwitchChannel(item.channel);
-    case MenuAction::SetPll:
-        return item.pllTarget == om::PllTarget::Rx ? "PLL dialog RX" : "PLL dialog TX";
-    case MenuAction::AirLogOn:
-        return "AILOGON";
-    case MenuAction::AirLogOff:
-        return "AILOGOFF";
-    case MenuAction::ClearLog:
-        return "clear view";
-    case MenuAction::AlarmHistory:
-        return "history window";
-    case MenuAction::Notifications:
-        return "notifications on/off";
-    }
-    return {};
-}
-
-std::vector<Expected> expectedMenu() {
-    std::vector<Expected> rows;
-    for (int n = 0; n < 16; ++n)
-        rows.push_back({"Repeater Control > Switch Channel > Channel " + std::to_string(n), 32798 + n,
-                        "TEST_CTRL_TO_CHCU:SWICHCHNL:" + std::to_string(n)});
-    const std::vector<Expected> rest{
-        {"Repeater Control > Set Rx PLL", 32788, "PLL dialog RX"},
-        {"Repeater Control > Set Tx PLL", 32789, "PLL dialog TX"},
-        {"Repeater Control > PA On", 32790, "TEST_CTRL_TO_CHCU:PA:ON"},
-        {"Repeater Control > PA Off", 32791, "TEST_CTRL_TO_CHCU:PA:OFF"},
-        {"Repeater Control > ARM Rx Control > Reset 12.8M VCO", 32826, "TEST_CTRL_TO_CHCU:RESET12P8:"},
-        {"Repeater Control > ARM Rx Control > Initiate AD9864", 32824, "TEST_CTRL_TO_CHCU:INITAD9864:"},
-        {"Repeater Control > ARM Rx Control > Reset BPF", 32825, "TEST_CTRL_TO_CHCU:RESETBPF:"},
-        {"Repeater Control > DSP Control > Reset Receiver", 32816, "TEST_CTRL_TO_CHCU:RESETDSPRX:"},
-        {"Repeater Control > DSP Control > LOG On", 32817, "TEST_CTRL_TO_CHCU:CTRLDSPLOG:ON"},
-        {"Repeater Control > DSP Control > LOG Off", 32818, "TEST_CTRL_TO_CHCU:CTRLDSPLOG:OFF"},
-        {"Repeater Control > DSP Control > DSPLink LOG On", 32829, "TEST_CTRL_TO_CHCU:CTRLDSPLINKLOG:ON"},
-        {"Repeater Control > DSP Control > DSPLink LOG Off", 32830, "TEST_CTRL_TO_CHCU:CTRLDSPLINKLOG:OFF"},
-        {"Repeater Control > Reboot", 32792, "TEST_CTRL_TO_CHCU:REBOOTREPEATER:"},
-        {"State Query > Version Info", 32793, "TEST_CTRL_TO_CHCU:SHOWSWVER:"},
-        {"State Query > ARM State", 32785, "TEST_CTRL_TO_CHCU:SHOWARMSTATE:"},
-        {"State Query > DSP State", 32786, "TEST_CTRL_TO_CHCU:SHOWDSPSTATE:"},
-        {"State Query > Alarm State", 32787, "TEST_CTRL_TO_CHCU:SHOWALARMSTATE:"},
-        {"State Query > Channel List", 32796, "TEST_CTRL_TO_CHCU:LISTCHANNEL:"},
-        {"AIR Logging > LOG On", 32827, "AILOGON"},
-        {"AIR Logging > LOG Off", 32828, "AILOGOFF"},
-        {"Monitor Control > Clear Log", 32794, "clear view"},
-        {"Monitor Control > Alarm History...", 32831, "history window"},
-        {"Monitor Control > Notifications", 32832, "notifications on/off"},
-    };
-    rows.insert(rows.end(), rest.begin(), rest.end());
-    return rows;
-}
-
-TEST(MonitorMenuTable, HoldsEveryItemInDisplayOrderWithItsIdAndAction) {
-    const std::vector<Expected> expected = expectedMenu();
-    ASSERT_EQ(kMenuTable.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE(expected[i].path);
-        EXPECT_EQ(pathOf(kMenuTable[i]), expected[i].path);
-        EXPECT_EQ(kMenuTable[i].id, expected[i].id);
-        EXPECT_EQ(actionOf(kMenuTable[i]), expected[i].action);
-        EXPECT_EQ(findMenuItem(expected[i].id), &kMenuTable[i]);
-    }
-    EXPECT_EQ(findMenuItem(16), nullptr) << "About is not a menu-table command";
-    EXPECT_EQ(findMenuItem(32795), nullptr);
 }
 
 class RecordingActions : public MenuActions {
@@ -108,6 +34,88 @@ public:
     std::vector<std::string> calls;
 };
 
+TEST(MonitorMenuTable, EveryItemIsFoundByItsOwnIdAndNothingElseIs) {
+    std::set<int> ids;
+    for (const MenuItem& item : kMenuTable) {
+        SCOPED_TRACE(pathOf(item));
+        EXPECT_TRUE(ids.insert(item.id).second) << "id used twice";
+        EXPECT_EQ(findMenuItem(item.id), &item);
+        // The window tells About apart by its low bits (a system command): no item may look like it.
+        EXPECT_NE(item.id & 0xFFF0, command::kAbout);
+    }
+    EXPECT_EQ(findMenuItem(command::kAbout), nullptr) << "About is not a menu-table command";
+    EXPECT_EQ(findMenuItem(32795), nullptr);
+}
+
+// The window starts a new menu (or submenu) whenever the title changes from one item to the next, so the
+// items of each must stand together, and no two items may have the same place.
+TEST(MonitorMenuTable, EachMenuAndSubmenuIsOneRunAndEveryPlaceIsTakenOnce) {
+    std::set<std::string> closedMenus, closedSubmenus, paths;
+    for (std::size_t i = 0; i < kMenuTable.size(); ++i) {
+        const MenuItem& item = kMenuTable[i];
+        SCOPED_TRACE(pathOf(item));
+        EXPECT_TRUE(paths.insert(pathOf(item)).second);
+        EXPECT_FALSE(closedMenus.contains(std::string(item.menu))) << "its menu appeared before";
+        if (!item.submenu.empty()) {
+            EXPECT_FALSE(closedSubmenus.contains(std::string(item.menu) + ">" + std::string(item.submenu)));
+        }
+        if (i + 1 == kMenuTable.size())
+            break;
+        const MenuItem& next = kMenuTable[i + 1];
+        if (next.menu != item.menu)
+            closedMenus.insert(std::string(item.menu));
+        if (!item.submenu.empty() && (next.submenu != item.submenu || next.menu != item.menu))
+            closedSubmenus.insert(std::string(item.menu) + ">" + std::string(item.submenu));
+    }
+}
+
+// While connected, each item calls exactly one handler, the one its kind names, with its own argument.
+TEST(MonitorMenuTable, WhileConnectedEveryItemReachesExactlyItsHandler) {
+    const std::set<std::string_view> plainCommands{
+        om::kPaOn,         om::kPaOff,         om::kReset12p8,      om::kInitAd9864,
+        om::kResetBpf,     om::kResetDspRx,    om::kDspLogOn,       om::kDspLogOff,
+        om::kDspLinkLogOn, om::kDspLinkLogOff, om::kRebootRepeater, om::kShowSwVersion,
+        om::kShowArmState, om::kShowDspState,  om::kShowAlarmState, om::kListChannel};
+    std::set<std::string> sentTexts, windowCalls;
+    std::vector<int> channels;
+    std::size_t windowItems = 0;
+    for (const MenuItem& item : kMenuTable) {
+        SCOPED_TRACE(pathOf(item));
+        RecordingActions actions;
+        EXPECT_TRUE(runMenuItem(item, true, actions));
+        ASSERT_EQ(actions.calls.size(), 1u);
+        const std::string& call = actions.calls.front();
+        switch (item.action) {
+        case MenuAction::SendCommand:
+            EXPECT_TRUE(plainCommands.contains(item.command)) << "not a command of the protocol";
+            EXPECT_EQ(call, "send " + std::string(item.command));
+            sentTexts.insert(std::string(item.command));
+            break;
+        case MenuAction::SwitchChannel:
+            EXPECT_EQ(call, "channel " + std::to_string(item.channel));
+            EXPECT_EQ(item.id, command::kChannel0 + item.channel);
+            EXPECT_EQ(item.text, "Channel " + std::to_string(item.channel));
+            channels.push_back(item.channel);
+            break;
+        case MenuAction::SetPll:
+            EXPECT_EQ(call, item.pllTarget == om::PllTarget::Rx ? "pll rx" : "pll tx");
+            break;
+        default: // the window's own actions: each kind has a handler of its own
+            EXPECT_FALSE(call.starts_with("send ") || call.starts_with("channel ") ||
+                         call.starts_with("pll "));
+            windowCalls.insert(call);
+            ++windowItems;
+            break;
+        }
+    }
+    EXPECT_EQ(sentTexts.size(), plainCommands.size()) << "every plain command has its one item";
+    EXPECT_EQ(windowCalls.size(), windowItems) << "two items reach the same window handler";
+    std::vector<int> allChannels(16);
+    for (int n = 0; n < 16; ++n)
+        allChannels[static_cast<std::size_t>(n)] = n;
+    EXPECT_EQ(channels, allChannels) << "channels 0 to 15, in order";
+}
+
 TEST(MonitorMenuTable, WhileDisconnectedOnlyTheMonitorControlItemsDoAnything) {
     RecordingActions actions;
     for (const MenuItem& item : kMenuTable)
@@ -115,16 +123,12 @@ TEST(MonitorMenuTable, WhileDisconnectedOnlyTheMonitorControlItemsDoAnything) {
     EXPECT_EQ(actions.calls, (std::vector<std::string>{"clear", "history", "notifications"}));
 }
 
-TEST(MonitorMenuTable, WhileConnectedEachItemRunsItsAction) {
+TEST(MonitorMenuTable, Channel10AndRebootSendTheirExactTexts) {
     RecordingActions actions;
     runMenuItem(*findMenuItem(32808), true, actions);
     runMenuItem(*findMenuItem(32792), true, actions);
-    runMenuItem(*findMenuItem(32789), true, actions);
-    runMenuItem(*findMenuItem(32827), true, actions);
-    runMenuItem(*findMenuItem(32828), true, actions);
-    runMenuItem(*findMenuItem(32794), true, actions);
-    EXPECT_EQ(actions.calls, (std::vector<std::string>{"channel 10", "send TEST_CTRL_TO_CHCU:REBOOTREPEATER:",
-                                                       "pll tx", "air on", "air off", "clear"}));
+    EXPECT_EQ(actions.calls,
+              (std::vector<std::string>{"channel 10", "send TEST_CTRL_TO_CHCU:REBOOTREPEATER:"}));
 }
 
 } // namespace
