@@ -21,8 +21,8 @@ namespace tavrel {
 namespace {
 
 constexpr std::string_view kCollectorSection = "collector";
-constexpr std::array<std::string_view, 5> kCollectorKeys{"local_address", "log_port", "air_port",
-                                                         "metrics_listen", "state_dir"};
+constexpr std::array<std::string_view, 6> kCollectorKeys{"local_address",  "log_port",  "air_port",
+                                                         "metrics_listen", "state_dir", "web_config"};
 constexpr std::array<std::string_view, 2> kRepeaterKeys{"address", "air_log"};
 
 std::string joined(std::span<const std::string_view> names) {
@@ -133,6 +133,7 @@ void readCollectorSection(ConfigReader& reader, const IniSection& section, Colle
         }
     }
 
+    config.webConfig = reader.value(section, "web_config");
     config.stateDir = reader.value(section, "state_dir");
     if (const int line = ConfigReader::lineOf(section, "state_dir"); line != 0 && config.stateDir.empty())
         reader.fail(line, "state_dir is empty");

@@ -28,6 +28,7 @@ struct CollectorConfig {
     std::string metricsAddress = "127.0.0.1";
     std::uint16_t metricsPort = 9479;
     std::string stateDir;
+    std::string webConfig; // web_config: the exporter toolkit's web configuration file; empty: plain HTTP
     std::vector<WatchedRepeaterConfig> repeaters; // in the file's order
 };
 

@@ -30,6 +30,9 @@ class QTimer;
 
 namespace tavrel {
 
+inline constexpr TimerSchedule::Key kWebConfigTimer{0, 2};
+inline constexpr std::chrono::seconds kWebConfigCheckPeriod{5};
+
 // What tests and benchmarks put in place of the real pieces.
 struct CollectorOptions {
     std::function<TimerSchedule::Clock::time_point()> steadyNow{}; // empty: the steady clock
@@ -37,6 +40,7 @@ struct CollectorOptions {
     StampClock stampNow{};                                         // empty: local time
     std::function<void(std::string_view)> log{};                   // the collector's own log; empty: stderr
     bool serveMetrics = true;
+    HttpLimits http{};
     std::uint32_t seed = 0; // of the reconnection jitter; 0: from the system
 };
 
@@ -51,6 +55,10 @@ public:
     // Applies a re-read configuration: removed repeaters stop, new ones start, changed ones start afresh and
     // the others go on undisturbed. Changes to [collector] need a restart and are only reported.
     void reload(const CollectorConfig& config);
+
+    // Reads the web configuration again when it or a file it names changed (its timer calls it every
+    // kWebConfigCheckPeriod); a changed file that is bad keeps the running one and is told in the log.
+    void checkWebConfig();
 
     // Runs every timer that is due by the fleet's clock (the loop's timer calls it; tests call it directly).
     void runDueTimers();
@@ -71,6 +79,7 @@ private:
     void dispatchEvents();
     void armLoopTimer();
     void say(const std::string& text) const;
+    void startWebConfigTimer();
 
     CollectorConfig m_config;
     CollectorOptions m_options;
@@ -86,6 +95,8 @@ private:
     std::set<std::uint32_t> m_reportedUnknown;
     std::shared_ptr<FleetMetrics> m_metrics;
     MetricsServer m_metricsServer;
+    std::vector<FileStamp> m_webStamps;
+    std::vector<std::string> m_webFiles;
     QSocketNotifier* m_pollerNotifier = nullptr;
     QTimer* m_loopTimer = nullptr;
     std::optional<TimerSchedule::Clock::time_point> m_armedFor;
