@@ -66,6 +66,7 @@ public:
     const CollectorConfig& config() const { return m_config; }
     FleetMetrics& metrics() { return *m_metrics; }
     std::optional<std::uint16_t> metricsPort() const;
+    const MetricsServer& metricsServer() const { return m_metricsServer; }
     std::uint16_t logPort() const { return m_logPort.port(); }
     std::uint16_t airPort() const { return m_airPort.port(); }
     std::size_t repeaterCount() const { return m_repeaters.size(); }

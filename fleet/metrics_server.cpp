@@ -22,11 +22,12 @@
 namespace tavrel {
 namespace {
 
-constexpr int kListenBacklog = 64;
+constexpr int kListenBacklog = 256; // room for a burst of connections between two turns of the loop
 // Room for a whole answer (about 800 KiB for 1,000 repeaters), so it leaves in one send rather than in pieces
 // that each wait for a turn of the event loop.
 constexpr int kSendBufferBytes = 4 * 1024 * 1024;
 constexpr std::string_view kAllowed = "GET, HEAD";
+constexpr MHD_UNSIGNED_LONG_LONG kRetiredCheckMs = 1000;
 
 struct MhdFree {
     void operator()(char* text) const { MHD_free(text); }
@@ -262,6 +263,8 @@ void MetricsServer::run() {
 void MetricsServer::arm() {
     std::optional<MHD_UNSIGNED_LONG_LONG> soonest;
     for (const auto& daemon : m_daemons) {
+        if (!daemon->listening) // looked at again until it has gone
+            soonest = std::min<MHD_UNSIGNED_LONG_LONG>(soonest.value_or(kRetiredCheckMs), kRetiredCheckMs);
         MHD_UNSIGNED_LONG_LONG wait = 0;
         if (MHD_get_timeout(daemon->daemon.get(), &wait) == MHD_YES && (!soonest || wait < *soonest))
             soonest = wait;
