@@ -22,7 +22,7 @@ Scrape scrapeMetrics(std::uint16_t port) {
     if (!makeIPv4Address("127.0.0.1", port, server) ||
         ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
         return scrape;
-    socket.send(std::string_view("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    socket.send(std::string_view("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
     std::string answer;
     char buffer[65536];
     pollfd wait{socket.fd(), POLLIN, 0};
@@ -32,6 +32,11 @@ Scrape scrapeMetrics(std::uint16_t port) {
             break;
         answer.append(buffer, static_cast<std::size_t>(got));
     }
+    return parseScrape(answer, start);
+}
+
+Scrape parseScrape(const std::string& answer, std::chrono::steady_clock::time_point start) {
+    Scrape scrape;
     scrape.milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const auto body = answer.find("\r\n\r\n");

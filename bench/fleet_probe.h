@@ -2,6 +2,7 @@
 // number of repeaters up, another process's CPU time, and the run logs' numbered lines.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,6 +21,8 @@ struct Scrape {
 
 // GET /metrics from 127.0.0.1:port.
 Scrape scrapeMetrics(std::uint16_t port);
+// The scrape of a whole answer received now, begun at start.
+Scrape parseScrape(const std::string& answer, std::chrono::steady_clock::time_point start);
 
 // User plus system CPU time of the process, in microseconds (from /proc/<pid>/stat).
 std::optional<std::int64_t> processCpuMicrosOf(pid_t pid);
