@@ -2,7 +2,8 @@
 # A real Prometheus scrapes a collector watching 5 emulated repeaters (127.0.12.1-5) over TLS with basic auth
 # (a throw-away CA and server certificate made with openssl, the password hashed with htpasswd): all five are
 # up, one switched off is down within the scrape interval + 30 s, an alarm set on another shows as active. A
-# wrong or missing password gets 401, plain HTTP to the TLS port no metrics. Prometheus runs on loopback with a
+# wrong or missing password gets 401, plain HTTP to the TLS port no metrics; client certificates switched on
+# while it runs are asked for. Prometheus runs on loopback with a
 # generated configuration and a scratch storage directory. Exit 77 (skipped) when prometheus, openssl or
 # htpasswd is missing.
 # Usage: prometheus_test.sh TAVREL_COLLECTOR TAVREL_REPEATER
@@ -109,5 +110,20 @@ is 'count(tavrel_repeater_up == 1)' 4 || fail "the other four are not all up"
 echo "alarm 2 4" >&3
 wait_for 20 "r2's Rx PLL alarm active in Prometheus" is 'tavrel_alarm_active{repeater="r2",alarm="rx_pll"}' 1
 is 'sum(tavrel_alarm_active)' 1 || fail "an alarm other than r2's Rx PLL is active: $(query 'sum(tavrel_alarm_active)')"
+
+# Client certificates, switched on while the collector runs (the web config is read again within 5 s): without
+# one no metrics, with one of the CA's the metrics.
+openssl req "${ec[@]}" -keyout "$scratch/client.key" -out "$scratch/client.csr" -subj /CN=scraper 2>>"$scratch/openssl.log"
+printf 'extendedKeyUsage=clientAuth\n' >"$scratch/client.ext"
+openssl x509 -req -in "$scratch/client.csr" -CA "$scratch/ca.pem" -CAkey "$scratch/ca.key" -CAcreateserial \
+  -out "$scratch/client.pem" -days 2 -extfile "$scratch/client.ext" 2>>"$scratch/openssl.log"
+sed -i 's/^  min_version: TLS12$/  min_version: TLS12\n  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.pem/' \
+  "$scratch/web.yml"
+with_cert() { [[ "$(status -u "prometheus:$password" --cert "$scratch/client.pem" --key "$scratch/client.key")" == 200 ]]; }
+no_cert() { [[ "$(status -u "prometheus:$password" 2>/dev/null)" != 200 ]]; }
+wait_for 15 "client certificates asked for after the web config changed" no_cert
+with_cert || fail "a client certificate of the CA is refused"
+grep -q "web config .*web.yml reloaded" "$scratch/collector.log" || fail "the reload is not in the log"
+
 echo quit >&3
-echo "prometheus over TLS with basic auth: all five up, r3 down within ${down_after} s, r2's alarm seen; wrong or no password 401"
+echo "prometheus over TLS with basic auth: all five up, r3 down within ${down_after} s, r2's alarm seen; wrong or no password 401; client certificates switched on while running"
