@@ -18,6 +18,7 @@
 namespace {
 
 using namespace tavrel::bench;
+using tavrel::Socket;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -198,6 +199,33 @@ int main(int argc, char** argv) {
                         std::to_string(scrapeBytes / 1024) + " KiB of text); connect to last byte",
                     "median " + fixed(scrapeMs[10], 1) + " ms, max " + fixed(scrapeMs.back(), 1) + " ms",
                     "< 50 ms", scrapeMs.back() < 50});
+
+    // The same scrapes beside 200 connections that send nothing and 20 that send a request head a byte at a
+    // time.
+    const std::vector<Socket> idle = openConnections(kMetricsPort, 200);
+    std::vector<Socket> dripping = openConnections(kMetricsPort, 20);
+    const std::string head = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: slow\r\n";
+    std::vector<double> crowdedMs;
+    for (std::size_t i = 0; i < 20; ++i) {
+        for (Socket& socket : dripping)
+            if (socket.valid())
+                socket.send(head.substr(i, 1));
+        const Scrape scrape = scrapeMetrics(kMetricsPort);
+        crowdedMs.push_back(scrape.ok && scrape.repeatersUp == s.repeaters ? scrape.milliseconds : 1e9);
+        std::this_thread::sleep_for(100ms);
+    }
+    const auto held =
+        std::count_if(idle.begin(), idle.end(), [](const Socket& c) { return c.valid(); }) +
+        std::count_if(dripping.begin(), dripping.end(), [](const Socket& c) { return c.valid(); });
+    std::sort(crowdedMs.begin(), crowdedMs.end());
+    std::fprintf(stderr, "crowded scrape: median %.1f ms, max %.1f ms\n", crowdedMs[10], crowdedMs.back());
+    extraRows.push_back(
+        {"Scrape beside idle and dripping clients",
+         "as F3, while " + std::to_string(held) +
+             " connections are held open from 127.0.23.10-19: 200 send nothing, 20 send a request "
+             "head one byte per scrape",
+         "median " + fixed(crowdedMs[10], 1) + " ms, max " + fixed(crowdedMs.back(), 1) + " ms", "< 100 ms",
+         crowdedMs.back() < 100 && held == 220});
 
     // The same collector with TLS and basic auth: its web config is changed while it runs and read again.
     std::ofstream(scratch / "web.yml") << tls.webConfig();

@@ -52,6 +52,22 @@ Scrape parseScrape(const std::string& answer, std::chrono::steady_clock::time_po
     return scrape;
 }
 
+std::vector<Socket> openConnections(std::uint16_t port, int count) {
+    std::vector<Socket> sockets;
+    for (int i = 0; i < count; ++i) {
+        Socket socket = Socket::tcp();
+        sockaddr_in local{};
+        sockaddr_in server{};
+        if (!makeIPv4Address("127.0.23." + std::to_string(10 + i % 10), 0, local) ||
+            !makeIPv4Address("127.0.0.1", port, server) ||
+            ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+            ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
+            socket = Socket();
+        sockets.push_back(std::move(socket));
+    }
+    return sockets;
+}
+
 std::optional<std::int64_t> processCpuMicrosOf(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
