@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "bench/child_process.h"
@@ -119,7 +120,9 @@ int main(int argc, char** argv) {
         else if (name == "--load-seconds")
             s.loadSeconds = std::stoi(argv[i + 1]);
     }
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "tavrel-fleet-bench";
+    // Of this run alone: a second bench on the machine must not remove this one's files.
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / ("tavrel-fleet-bench-" + std::to_string(::getpid()));
     std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch / "state");
     {
