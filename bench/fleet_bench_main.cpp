@@ -8,15 +8,18 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "bench/child_process.h"
 #include "bench/fleet_probe.h"
+#include "bench/fleet_tls.h"
 #include "bench/proc_stats.h"
 
 namespace {
 
 using namespace tavrel::bench;
+using tavrel::Socket;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -117,7 +120,9 @@ int main(int argc, char** argv) {
         else if (name == "--load-seconds")
             s.loadSeconds = std::stoi(argv[i + 1]);
     }
-    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "tavrel-fleet-bench";
+    // Of this run alone: a second bench on the machine must not remove this one's files.
+    const std::filesystem::path scratch =
+        std::filesystem::temp_directory_path() / ("tavrel-fleet-bench-" + std::to_string(::getpid()));
     std::filesystem::remove_all(scratch);
     std::filesystem::create_directories(scratch / "state");
     // The settings file; F5 measures the log load with the run files opened per line and kept open.
@@ -126,7 +131,8 @@ int main(int argc, char** argv) {
         config << "[collector]\nlocal_address=127.0.0.1\nlog_port=46320\nair_port=47320\nmetrics_listen=127."
                   "0.0.1:"
                << kMetricsPort << "\nstate_dir=" << (scratch / "state").string()
-               << "\nkeep_files_open=" << (keepFilesOpen ? "on" : "off") << "\n";
+               << "\nkeep_files_open=" << (keepFilesOpen ? "on" : "off")
+               << "\nweb_config=" << (scratch / "web.yml").string() << "\n";
         for (int i = 0; i < s.repeaters; ++i) {
             const unsigned address = (127u << 24) + (10u << 8) + 1u + static_cast<unsigned>(i);
             config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255)
@@ -134,9 +140,14 @@ int main(int argc, char** argv) {
         }
     };
     writeConfig(false);
+    std::ofstream(scratch / "web.yml").flush(); // empty: plain HTTP until the TLS rows
+    const TlsScraper tls(scratch);
+    if (tls.webConfig().empty())
+        return std::fprintf(stderr, "no TLS material: openssl missing?\n"), 1;
     std::fprintf(stderr, "machine at start: %s\n", machine().c_str());
     const std::string startMachine = machine();
     std::vector<Row> rows;
+    std::vector<Row> extraRows; // measured among the others, listed after them
     const std::string n = std::to_string(s.repeaters);
 
     // Phase 1: a quiet fleet (no log load): connecting, steady state, scrapes, restart of all at once.
@@ -194,6 +205,78 @@ int main(int argc, char** argv) {
                         std::to_string(scrapeBytes / 1024) + " KiB of text); connect to last byte",
                     "median " + fixed(scrapeMs[10], 1) + " ms, max " + fixed(scrapeMs.back(), 1) + " ms",
                     "< 50 ms", scrapeMs.back() < 50});
+
+    // The same scrapes beside 200 connections that send nothing and 20 that send a request head a byte at a
+    // time.
+    const std::vector<Socket> idle = openConnections(kMetricsPort, 200);
+    std::vector<Socket> dripping = openConnections(kMetricsPort, 20);
+    const std::string head = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: slow\r\n";
+    std::vector<double> crowdedMs;
+    for (std::size_t i = 0; i < 20; ++i) {
+        for (Socket& socket : dripping)
+            if (socket.valid())
+                socket.send(head.substr(i, 1));
+        const Scrape scrape = scrapeMetrics(kMetricsPort);
+        crowdedMs.push_back(scrape.ok && scrape.repeatersUp == s.repeaters ? scrape.milliseconds : 1e9);
+        std::this_thread::sleep_for(100ms);
+    }
+    const auto held =
+        std::count_if(idle.begin(), idle.end(), [](const Socket& c) { return c.valid(); }) +
+        std::count_if(dripping.begin(), dripping.end(), [](const Socket& c) { return c.valid(); });
+    std::sort(crowdedMs.begin(), crowdedMs.end());
+    std::fprintf(stderr, "crowded scrape: median %.1f ms, max %.1f ms\n", crowdedMs[10], crowdedMs.back());
+    extraRows.push_back(
+        {"Scrape beside idle and dripping clients",
+         "as F3, while " + std::to_string(held) +
+             " connections are held open from 127.0.23.10-19: 200 send nothing, 20 send a request "
+             "head one byte per scrape",
+         "median " + fixed(crowdedMs[10], 1) + " ms, max " + fixed(crowdedMs.back(), 1) + " ms", "< 100 ms",
+         crowdedMs.back() < 100 && held == 220});
+
+    // The same collector with TLS and basic auth: its web config is changed while it runs and read again.
+    std::ofstream(scratch / "web.yml") << tls.webConfig();
+    const auto switched = Clock::now();
+    while (!tls.scrape(kMetricsPort).ok && Clock::now() - switched < 20s)
+        std::this_thread::sleep_for(200ms);
+    std::vector<double> tlsMs;
+    for (int i = 0; i < 20; ++i) {
+        const Scrape scrape = tls.scrape(kMetricsPort);
+        tlsMs.push_back(scrape.ok && scrape.repeatersUp == s.repeaters ? scrape.milliseconds : 1e9);
+        std::this_thread::sleep_for(100ms);
+    }
+    std::sort(tlsMs.begin(), tlsMs.end());
+    std::fprintf(stderr, "TLS scrape: median %.1f ms, max %.1f ms\n", tlsMs[10], tlsMs.back());
+    extraRows.push_back(
+        {"Scrape over TLS with basic auth",
+         "as F3, each on a new connection: TLS 1.3 handshake (ECDSA P-256 certificate of a "
+         "throw-away CA), Authorization: Basic checked against a bcrypt hash of cost 10 (htpasswd "
+         "-nBC 10; a success is remembered), web config switched from plain HTTP while running",
+         "median " + fixed(tlsMs[10], 1) + " ms, max " + fixed(tlsMs.back(), 1) + " ms", "< 100 ms",
+         tlsMs.back() < 100});
+    const auto tlsCpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
+    const auto tlsSteadyStart = Clock::now();
+    int tlsScrapes = 0;
+    bool tlsAllOk = true;
+    while (Clock::now() - tlsSteadyStart < std::chrono::seconds(s.steadySeconds)) {
+        const Scrape scrape = tls.scrape(kMetricsPort);
+        tlsAllOk = tlsAllOk && scrape.ok && scrape.repeatersUp == s.repeaters;
+        ++tlsScrapes;
+        const auto next = tlsSteadyStart + tlsScrapes * 15s;
+        std::this_thread::sleep_until(std::min(next, tlsSteadyStart + std::chrono::seconds(s.steadySeconds)));
+    }
+    const double tlsCpu =
+        static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - tlsCpuBefore) /
+        (seconds(Clock::now() - tlsSteadyStart) * 1e6) * 100;
+    std::fprintf(stderr, "steady CPU with TLS scrapes: %.2f %%\n", tlsCpu);
+    extraRows.push_back({"Steady-state CPU, scraped over TLS",
+                         "as F2, with a scrape over TLS with basic auth every 15 s (" +
+                             std::to_string(tlsScrapes) + " scrapes in " + std::to_string(s.steadySeconds) +
+                             " s" + (tlsAllOk ? ", each with all up" : ", NOT each with all up") + ")",
+                         fixed(tlsCpu, 2) + " % of one core", "< 3 % of one core", tlsCpu < 3 && tlsAllOk});
+    std::ofstream(scratch / "web.yml").flush(); // plain HTTP again for the rest
+    const auto plainAgain = Clock::now();
+    while (!scrapeMetrics(kMetricsPort).ok && Clock::now() - plainAgain < 20s)
+        std::this_thread::sleep_for(200ms);
 
     fleetStats(*fleet); // resets the accept count
     const auto rebootAt = Clock::now();
@@ -266,6 +349,7 @@ int main(int argc, char** argv) {
     rows.push_back({"Peak memory", "VmHWM of the collector at the end of all the above (" + n + " repeaters)",
                     fixed(static_cast<double>(peak) / 1024, 1) + " MB", "< 200 MB",
                     peak > 0 && peak < 200 * 1024});
+    rows.insert(rows.end(), extraRows.begin(), extraRows.end());
     loaded->writeLine("quit");
     collector->signal(SIGTERM);
     collector->waitForExit(5s);

@@ -22,7 +22,7 @@ Scrape scrapeMetrics(std::uint16_t port) {
     if (!makeIPv4Address("127.0.0.1", port, server) ||
         ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
         return scrape;
-    socket.send(std::string_view("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    socket.send(std::string_view("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
     std::string answer;
     char buffer[65536];
     pollfd wait{socket.fd(), POLLIN, 0};
@@ -32,6 +32,11 @@ Scrape scrapeMetrics(std::uint16_t port) {
             break;
         answer.append(buffer, static_cast<std::size_t>(got));
     }
+    return parseScrape(answer, start);
+}
+
+Scrape parseScrape(const std::string& answer, std::chrono::steady_clock::time_point start) {
+    Scrape scrape;
     scrape.milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const auto body = answer.find("\r\n\r\n");
@@ -45,6 +50,22 @@ Scrape scrapeMetrics(std::uint16_t port) {
         if (line.starts_with("tavrel_repeater_up{") && line.ends_with("} 1"))
             ++scrape.repeatersUp;
     return scrape;
+}
+
+std::vector<Socket> openConnections(std::uint16_t port, int count) {
+    std::vector<Socket> sockets;
+    for (int i = 0; i < count; ++i) {
+        Socket socket = Socket::tcp();
+        sockaddr_in local{};
+        sockaddr_in server{};
+        if (!makeIPv4Address("127.0.23." + std::to_string(10 + i % 10), 0, local) ||
+            !makeIPv4Address("127.0.0.1", port, server) ||
+            ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+            ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0)
+            socket = Socket();
+        sockets.push_back(std::move(socket));
+    }
+    return sockets;
 }
 
 std::optional<std::int64_t> processCpuMicrosOf(pid_t pid) {

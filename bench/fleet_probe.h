@@ -2,11 +2,15 @@
 // number of repeaters up, another process's CPU time, and the run logs' numbered lines.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
+
+#include "platform/socket.h"
 
 namespace tavrel::bench {
 
@@ -20,6 +24,12 @@ struct Scrape {
 
 // GET /metrics from 127.0.0.1:port.
 Scrape scrapeMetrics(std::uint16_t port);
+// The scrape of a whole answer received now, begun at start.
+Scrape parseScrape(const std::string& answer, std::chrono::steady_clock::time_point start);
+
+// count connections to 127.0.0.1:port from 127.0.23.10 onwards (ten source addresses, so that no one address
+// reaches the collector's per-address limit), sending nothing; the invalid ones were refused.
+std::vector<Socket> openConnections(std::uint16_t port, int count);
 
 // User plus system CPU time of the process, in microseconds (from /proc/<pid>/stat).
 std::optional<std::int64_t> processCpuMicrosOf(pid_t pid);

@@ -143,6 +143,7 @@ const KeyRule<CollectorConfig> kCollectorKeys[] = {
      [](const Field& f, CollectorConfig& c) { c.keepDays = static_cast<int>(f.number(1, 36500, 90)); }},
     {"keep_files_open", [](const Field& f, CollectorConfig& c) { c.keepFilesOpen = f.onOff(); }},
     {"max_state_mb", [](const Field& f, CollectorConfig& c) { c.maxStateMb = f.number(1, 1u << 30, 0); }},
+    {"web_config", [](const Field& f, CollectorConfig& c) { c.webConfig = f.text(); }},
 };
 
 const KeyRule<WatchedRepeaterConfig> kRepeaterKeys[] = {

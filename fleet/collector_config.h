@@ -37,6 +37,7 @@ struct CollectorConfig {
     std::uint64_t maxStateMb = 0;
     // Each run file stays open between lines rather than being opened and closed for every line.
     bool keepFilesOpen = true;
+    std::string webConfig; // web_config: the exporter toolkit's web configuration file; empty: plain HTTP
     std::vector<WatchedRepeaterConfig> repeaters; // in the file's order
 };
 

@@ -74,7 +74,9 @@ FleetCollector::FleetCollector(CollectorConfig config, CollectorOptions options,
           m_poller, kAirLogProfile.slotSize,
           [this](std::uint32_t sender, std::span<const char> bytes) { onDatagram(false, sender, bytes); }),
       m_metrics(std::make_shared<FleetMetrics>(std::string(kVersionText))),
-      m_metricsServer(m_poller, [this] { return exposition(m_metrics->Collect()); }) {
+      m_metricsServer(
+          m_poller, m_timers, m_context.steadyNow, [this] { return exposition(m_metrics->Collect()); },
+          m_options.http) {
     m_loopTimer = new QTimer(this);
     m_loopTimer->setSingleShot(true);
     m_loopTimer->setTimerType(Qt::PreciseTimer);
@@ -102,10 +104,21 @@ std::string FleetCollector::start() {
     // Ports given as 0 (tests) are announced as bound.
     m_context.logPort = m_logPort.port();
     m_context.airPort = m_airPort.port();
-    if (m_options.serveMetrics)
-        if (std::string error = m_metricsServer.open(m_config.metricsAddress, m_config.metricsPort);
+    if (m_options.serveMetrics) {
+        WebConfig web;
+        if (!m_config.webConfig.empty()) {
+            WebConfigResult loaded = loadWebConfig(m_config.webConfig);
+            if (!loaded.config)
+                return loaded.error;
+            web = std::move(*loaded.config);
+            m_webFiles = web.files;
+            m_webStamps = stampFiles(m_webFiles);
+        }
+        if (std::string error = m_metricsServer.open(m_config.metricsAddress, m_config.metricsPort, web);
             !error.empty())
             return error;
+        startWebConfigTimer();
+    }
 
     m_pollerNotifier = new QSocketNotifier(m_poller.fd(), QSocketNotifier::Read, this);
     connect(m_pollerNotifier, &QSocketNotifier::activated, this, [this] { dispatchEvents(); });
@@ -131,6 +144,12 @@ void FleetCollector::reload(const CollectorConfig& config) {
         config.airPort != m_config.airPort || config.metricsAddress != m_config.metricsAddress ||
         config.metricsPort != m_config.metricsPort || config.stateDir != m_config.stateDir)
         say("changes to [collector] take effect at the next start; the repeaters are updated now");
+    if (config.webConfig != m_config.webConfig && m_options.serveMetrics) {
+        m_config.webConfig = config.webConfig;
+        m_webFiles = {m_config.webConfig};
+        m_webStamps.clear(); // read at once
+        checkWebConfig();
+    }
 
     std::map<std::string, const WatchedRepeaterConfig*> wanted;
     for (const WatchedRepeaterConfig& repeater : config.repeaters)
@@ -224,8 +243,18 @@ void FleetCollector::dispatchEvents() {
 
 void FleetCollector::runDueTimers() {
     const auto now = m_context.steadyNow();
+    bool httpDue = false;
     while (const auto key = m_timers.takeDue(now)) {
-        if (key->owner == kFleetTimerOwner) {
+        if (*key == kHttpTimer) {
+            httpDue = true; // run once below: MHD may ask for another run at once, in the next turn
+            continue;
+        }
+        if (*key == kWebConfigTimer) {
+            checkWebConfig();
+            startWebConfigTimer();
+            continue;
+        }
+        if (*key == kMidnightTimer) {
             onMidnight();
             continue;
         }
@@ -233,7 +262,46 @@ void FleetCollector::runDueTimers() {
         if (it != m_repeaters.end())
             it->second->onTimer(key->id);
     }
+    if (httpDue)
+        m_metricsServer.onTimer();
     armLoopTimer();
+}
+
+void FleetCollector::startWebConfigTimer() {
+    if (!m_config.webConfig.empty())
+        m_timers.start(kWebConfigTimer, m_context.steadyNow() + kWebConfigCheckPeriod);
+    else
+        m_timers.stop(kWebConfigTimer);
+}
+
+void FleetCollector::checkWebConfig() {
+    if (m_config.webConfig.empty()) {
+        if (!m_webFiles.empty()) { // web_config removed: plain HTTP again
+            m_webFiles.clear();
+            m_webStamps.clear();
+            if (const std::string error = m_metricsServer.apply({}); error.empty())
+                say("web config removed: metrics served over plain HTTP without authentication");
+        }
+        startWebConfigTimer();
+        return;
+    }
+    std::vector<FileStamp> stamps = stampFiles(m_webFiles);
+    if (stamps == m_webStamps)
+        return;
+    m_webStamps = std::move(stamps); // a bad file is told once, not at every check
+    WebConfigResult loaded = loadWebConfig(m_config.webConfig);
+    if (!loaded.config) {
+        say("web config not reloaded, the running one stays: " + loaded.error);
+        startWebConfigTimer();
+        return;
+    }
+    m_webFiles = loaded.config->files;
+    m_webStamps = stampFiles(m_webFiles);
+    if (const std::string error = m_metricsServer.apply(*loaded.config); !error.empty())
+        say("web config not reloaded, the running one stays: " + error);
+    else
+        say("web config " + m_config.webConfig + " reloaded");
+    startWebConfigTimer();
 }
 
 void FleetCollector::armLoopTimer() {
@@ -252,7 +320,7 @@ void FleetCollector::armLoopTimer() {
 void FleetCollector::planMidnight() {
     const StampedTime now = m_context.stampNow();
     m_filesDay = now;
-    m_timers.start({kFleetTimerOwner, kMidnightTimer}, m_context.steadyNow() + untilMidnight(now));
+    m_timers.start(kMidnightTimer, m_context.steadyNow() + untilMidnight(now));
 }
 
 void FleetCollector::onMidnight() {

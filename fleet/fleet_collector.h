@@ -30,6 +30,9 @@ class QTimer;
 
 namespace tavrel {
 
+inline constexpr TimerSchedule::Key kWebConfigTimer{0, 2};
+inline constexpr std::chrono::seconds kWebConfigCheckPeriod{5};
+
 // What tests and benchmarks put in place of the real pieces.
 struct CollectorOptions {
     std::function<TimerSchedule::Clock::time_point()> steadyNow{}; // empty: the steady clock
@@ -37,6 +40,7 @@ struct CollectorOptions {
     StampClock stampNow{};                                         // empty: local time
     std::function<void(std::string_view)> log{};                   // the collector's own log; empty: stderr
     bool serveMetrics = true;
+    HttpLimits http{};
     std::uint32_t seed = 0; // of the reconnection jitter; 0: from the system
 };
 
@@ -55,17 +59,21 @@ public:
     // reload until one succeeds.
     void reloadFailed(const std::string& error);
 
+    // Reads the web configuration again when it or a file it names changed (its timer calls it every
+    // kWebConfigCheckPeriod); a changed file that is bad keeps the running one and is told in the log.
+    void checkWebConfig();
+
     // Runs every timer that is due by the fleet's clock (the loop's timer calls it; tests call it directly).
     void runDueTimers();
 
-    // The fleet's own timers in the schedule, under an owner no repeater has.
-    static constexpr std::uint32_t kFleetTimerOwner = 0;
-    // At local midnight every repeater's files start afresh, and old files are swept.
-    static constexpr int kMidnightTimer = 1;
+    // At local midnight every repeater's files start afresh, and old files are swept. The fleet's own timers
+    // have owner 0, which no repeater has (kHttpTimer, kWebConfigTimer).
+    static constexpr TimerSchedule::Key kMidnightTimer{0, 3};
 
     const CollectorConfig& config() const { return m_config; }
     FleetMetrics& metrics() { return *m_metrics; }
     std::optional<std::uint16_t> metricsPort() const;
+    const MetricsServer& metricsServer() const { return m_metricsServer; }
     std::uint16_t logPort() const { return m_logPort.port(); }
     std::uint16_t airPort() const { return m_airPort.port(); }
     std::size_t repeaterCount() const { return m_repeaters.size(); }
@@ -84,6 +92,7 @@ private:
     void onMidnight();
     // Removes what keep_days and max_state_mb leave out, and tells it in one line.
     void sweepStateFiles();
+    void startWebConfigTimer();
 
     CollectorConfig m_config;
     CollectorOptions m_options;
@@ -99,6 +108,8 @@ private:
     std::set<std::uint32_t> m_reportedUnknown;
     std::shared_ptr<FleetMetrics> m_metrics;
     MetricsServer m_metricsServer;
+    std::vector<FileStamp> m_webStamps;
+    std::vector<std::string> m_webFiles;
     QSocketNotifier* m_pollerNotifier = nullptr;
     QTimer* m_loopTimer = nullptr;
     std::optional<TimerSchedule::Clock::time_point> m_armedFor;

@@ -156,7 +156,7 @@ done
 # Every option of tavrel-collector --help has its entry in its manual page.
 rendered=$(MANWIDTH=1000 man -E ascii -l "$tree/usr/share/man/man1/tavrel-collector.1.gz" 2>/dev/null)
 missing=0
-for entry in $(grep -oE '^  --[a-z-]+' <<<"$collector_help" | tr -d ' '); do
+for entry in $(grep -oE '^  --[a-z.-]+' <<<"$collector_help" | tr -d ' '); do
   grep -Eq "^ {7}$entry( |,|$)" <<<"$rendered" || {
     fail "tavrel-collector.1 has no entry for $entry"
     missing=$((missing + 1))

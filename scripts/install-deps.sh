@@ -10,6 +10,10 @@ packages=(
   libbenchmark-dev                 # benchmarks under bench/
   prometheus-cpp-dev               # the collector's metric model and exposition text
   libsystemd-dev pkg-config        # the collector's systemd notifications (Type=notify, watchdog)
+  libmicrohttpd-dev libgnutls28-dev # the collector's HTTP server (external epoll, no thread) and its TLS
+  libyaml-cpp-dev                  # the collector's web config (exporter-toolkit format)
+  libcrypt-dev                     # bcrypt checks of the web config's basic-auth users (libxcrypt)
+  openssl apache2-utils            # a throw-away CA and htpasswd's bcrypt hash in the Prometheus TLS test
   prometheus                       # the collector's integration test and `promtool test rules`
   prometheus-alertmanager          # alerts seen arriving (tests/fleet/alerts_test.sh) and `amtool check-config`
   python3                          # the alert test's webhook receiver

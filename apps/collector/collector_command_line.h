@@ -9,6 +9,7 @@ namespace tavrel {
 
 struct CollectorCommandLine {
     std::string configPath;
+    std::string webConfigPath; // --web.config.file: wins over web_config in the settings file
     bool checkConfig = false;
     bool showHelp = false;
     bool showVersion = false;

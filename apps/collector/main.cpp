@@ -13,6 +13,7 @@
 #include "apps/collector/collector_command_line.h"
 #include "apps/collector/service_notifier.h"
 #include "fleet/fleet_collector.h"
+#include "fleet/web_config.h"
 #include "platform/scoped_fd.h"
 #include "session/monitor_texts.h"
 
@@ -32,6 +33,19 @@ void raiseDescriptorLimit() {
     }
 }
 
+// The settings with --web.config.file in place of web_config, the web config checked too.
+ConfigResult loadSettings(const CollectorCommandLine& line) {
+    ConfigResult loaded = loadCollectorConfig(line.configPath, processEnvironment());
+    if (!loaded.config)
+        return loaded;
+    if (!line.webConfigPath.empty())
+        loaded.config->webConfig = line.webConfigPath;
+    if (!loaded.config->webConfig.empty())
+        if (const WebConfigResult web = loadWebConfig(loaded.config->webConfig); !web.config)
+            return {std::nullopt, web.error};
+    return loaded;
+}
+
 std::string summary(const std::string& path, const CollectorConfig& config) {
     std::string text =
         path + ": " + std::to_string(config.repeaters.size()) + " repeaters; logs to " + config.localAddress +
@@ -39,6 +53,8 @@ std::string summary(const std::string& path, const CollectorConfig& config) {
         "; metrics on " + config.metricsAddress + ":" + std::to_string(config.metricsPort) +
         "; files under " + config.stateDir + ", kept " + std::to_string(config.keepDays) + " days" +
         (config.maxStateMb ? ", at most " + std::to_string(config.maxStateMb) + " MiB" : "") + "\n";
+    if (!config.webConfig.empty())
+        text += "web config " + config.webConfig + "\n";
     for (const WatchedRepeaterConfig& repeater : config.repeaters)
         text += "  " + repeater.name + " " + repeater.address + (repeater.airLog ? " air_log=on" : "") + "\n";
     return text;
@@ -61,7 +77,7 @@ int main(int argc, char** argv) {
         std::printf("tavrel-collector %s\n", std::string(kVersionText).c_str());
         return 0;
     }
-    const ConfigResult loaded = loadCollectorConfig(line.configPath, processEnvironment());
+    const ConfigResult loaded = loadSettings(line);
     if (!loaded.config) {
         std::fprintf(stderr, "tavrel-collector: %s\n", loaded.error.c_str());
         return kBadArguments;
@@ -72,8 +88,7 @@ int main(int argc, char** argv) {
     }
 
     raiseDescriptorLimit();
-    // The stop and reload handledSignals arrive on a descriptor the event loop watches, blocked in every
-    // thread (the metrics server's threads inherit the mask).
+    // The stop and reload signals arrive on a descriptor the event loop watches, blocked in every thread.
     std::signal(SIGPIPE, SIG_IGN);
     sigset_t handledSignals;
     sigemptyset(&handledSignals);
@@ -103,7 +118,7 @@ int main(int argc, char** argv) {
                 return;
             }
             service.reloading();
-            const ConfigResult reloaded = loadCollectorConfig(line.configPath, processEnvironment());
+            const ConfigResult reloaded = loadSettings(line);
             if (reloaded.config)
                 fleet.reload(*reloaded.config);
             else

@@ -49,6 +49,20 @@ mkdir -p "$state/127.0.12.11"
 old_log="$state/127.0.12.11/repeater[127.0.12.11]_$(date -d '100 days ago' +%Y%m%d%H%M%S).log"
 echo old >"$old_log"
 
+# A web config: web_config in the file, --web.config.file wins; a bad one is refused naming its field.
+printf 'basic_auth_users:\n  prometheus: $2y$10$abcdefghijklmnopqrstuu5Hq6W1Bm0Yk2m1zZ3dQ4nX0J3lC6bJWi\n' >"$scratch/web.yml"
+printf 'tls_server_config:\n  cert_file: c.pem\n  key_file: k.pem\n  cipher_suites: [TLS_AES_128_GCM_SHA256]\n' \
+  >"$scratch/bad-web.yml"
+cp "$scratch/fleet.ini" "$scratch/web.ini"
+sed -i "2i web_config=$scratch/bad-web.yml" "$scratch/web.ini"
+"$collector" --config "$scratch/web.ini" --check-config --web.config.file "$scratch/web.yml" |
+  grep -qF "web config $scratch/web.yml" || fail "--check-config with --web.config.file"
+status=0
+"$collector" --config "$scratch/web.ini" --check-config 2>"$scratch/err.txt" >/dev/null || status=$?
+((status == 2)) || fail "a bad web config: status $status"
+grep -qF "$scratch/bad-web.yml: tls_server_config.cipher_suites is not supported" "$scratch/err.txt" ||
+  fail "bad web config message: $(cat "$scratch/err.txt")"
+
 mkfifo "$scratch/control"
 "$repeater" --fleet 3 --first-address 127.0.12.11 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
 started_pids+=($!)

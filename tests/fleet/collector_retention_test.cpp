@@ -42,8 +42,7 @@ protected:
     }
     // Runs the midnight timer as the loop would when it comes due, with the stamp clock at `now`.
     void midnight(StampedTime now) {
-        const auto due =
-            m_collector->timers().due({FleetCollector::kFleetTimerOwner, FleetCollector::kMidnightTimer});
+        const auto due = m_collector->timers().due(FleetCollector::kMidnightTimer);
         ASSERT_TRUE(due);
         m_now = now;
         advance(
@@ -71,8 +70,7 @@ TEST_F(CollectorRetention, OldFilesGoAtStartAndFilesStartAfreshAtMidnight) {
     EXPECT_TRUE(firstLog.ends_with("_20261210235900.log"));
 
     // Due at midnight, never later; run early (the clock set back), it only plans itself again.
-    const auto due =
-        collector.timers().due({FleetCollector::kFleetTimerOwner, FleetCollector::kMidnightTimer});
+    const auto due = collector.timers().due(FleetCollector::kMidnightTimer);
     ASSERT_TRUE(due);
     EXPECT_LE(*due - (std::chrono::steady_clock::now() + m_skew), 61s);
     midnight({2026, 12, 10, 23, 59, 30});
@@ -88,8 +86,7 @@ TEST_F(CollectorRetention, OldFilesGoAtStartAndFilesStartAfreshAtMidnight) {
         << header;
     EXPECT_TRUE(fs::exists(firstLog));
     EXPECT_TRUE(fs::exists(dated6)); // 7 days back now: kept
-    EXPECT_TRUE(
-        collector.timers().active({FleetCollector::kFleetTimerOwner, FleetCollector::kMidnightTimer}));
+    EXPECT_TRUE(collector.timers().active(FleetCollector::kMidnightTimer));
 
     midnight({2026, 12, 12, 0, 0, 0});
     EXPECT_FALSE(fs::exists(dated6)); // 8 days back

@@ -41,6 +41,7 @@ protected:
         config.airPort = 0;
         config.metricsPort = 0;
         config.stateDir = m_dir.path();
+        config.webConfig = m_webConfig;
         config.repeaters = std::move(repeaters);
         return config;
     }
@@ -50,6 +51,7 @@ protected:
         options.steadyNow = [this] { return std::chrono::steady_clock::now() + m_skew; };
         options.log = [this](std::string_view line) { m_said.emplace_back(line); };
         options.serveMetrics = serveMetrics;
+        options.http = m_httpLimits;
         options.seed = 2301;
         m_collector = std::make_unique<FleetCollector>(makeConfig(std::move(repeaters)), options);
         const std::string error = m_collector->start();
@@ -75,6 +77,8 @@ protected:
     TempExeDir m_dir;
     std::chrono::milliseconds m_skew{0};
     std::vector<std::string> m_said;
+    std::string m_webConfig;   // web_config of the next start
+    HttpLimits m_httpLimits{}; // of the next start
     std::unique_ptr<FleetCollector> m_collector;
 };
 

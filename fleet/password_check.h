@@ -1,0 +1,36 @@
+// Basic-auth passwords against bcrypt hashes (libxcrypt's crypt_rn), with the successes remembered under a
+// keyed hash so that a scraper pays bcrypt's cost once, not at every scrape.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace tavrel {
+
+class PasswordCheck {
+public:
+    // users: user name to bcrypt hash ($2a$, $2b$ or $2y$).
+    explicit PasswordCheck(std::map<std::string, std::string> users);
+
+    bool enabled() const { return !m_users.empty(); }
+    // True when the user exists and the password matches its hash. An unknown user is checked against a dummy
+    // hash of the same cost, so that the time taken does not tell which user names exist.
+    bool check(std::string_view user, std::string_view password);
+    std::size_t cachedCount() const { return m_granted.size(); }
+
+    // Remembered successes at most; past that the memory starts afresh.
+    static constexpr std::size_t kMaxCached = 256;
+
+private:
+    std::string cacheKey(std::string_view user, std::string_view password) const;
+
+    std::map<std::string, std::string, std::less<>> m_users;
+    std::string m_dummyHash;
+    std::array<unsigned char, 32> m_key{};
+    std::unordered_set<std::string> m_granted;
+};
+
+} // namespace tavrel
