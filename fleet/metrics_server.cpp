@@ -111,7 +111,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, con
         const std::unique_ptr<char, MhdFree> user(
             MHD_basic_auth_get_username_password(connection, &rawPassword));
         const std::unique_ptr<char, MhdFree> password(rawPassword);
-        if (!user || !password || !site.passwords.check(user.get(), password.get()))
+        if (!user || !password || !site.passwords.check(user.get(), password.get(), site.server->now()))
             return queue(connection, site, MHD_HTTP_UNAUTHORIZED, textResponse("Unauthorized\n"),
                          "text/plain", true);
     }

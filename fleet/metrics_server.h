@@ -54,6 +54,7 @@ public:
 
     std::uint16_t port() const { return m_port; }
     std::string metricsText() const { return m_render(); }
+    TimerSchedule::Clock::time_point now() const { return m_now(); }
     std::size_t daemonCount() const { return m_daemons.size(); }
 
     struct Site;

@@ -2,6 +2,7 @@
 // never holds a password, and a copy of it tells nothing without the key.
 #include "fleet/password_check.h"
 
+#include <algorithm>
 #include <crypt.h>
 #include <cstring>
 #include <memory>
@@ -63,10 +64,18 @@ std::string PasswordCheck::cacheKey(std::string_view user, std::string_view pass
     return std::string(digest.begin(), digest.end());
 }
 
-bool PasswordCheck::check(std::string_view user, std::string_view password) {
+bool PasswordCheck::check(std::string_view user, std::string_view password,
+                          std::chrono::steady_clock::time_point now) {
     const std::string key = cacheKey(user, password);
     if (m_granted.contains(key))
         return true;
+    if (m_budgetAt != std::chrono::steady_clock::time_point{})
+        m_budget = std::min(kCheckBurst, m_budget + std::chrono::duration<double>(now - m_budgetAt).count() *
+                                                        kChecksPerSecond);
+    m_budgetAt = now;
+    if (m_budget < 1)
+        return false;
+    m_budget -= 1;
     const auto it = m_users.find(user);
     if (it == m_users.end()) {
         // The dummy setting holds no hash to match: only the time is spent.

@@ -86,17 +86,28 @@ TEST(WebConfig, AFileStampChangesWithTheFile) {
     EXPECT_NE(stampFiles({path}), written);
 }
 
-TEST(PasswordCheck, GrantsOnlyTheRightPasswordAndRemembersSuccesses) {
+TEST(PasswordCheck, GrantsOnlyTheRightPasswordRemembersSuccessesAndBoundsTheWork) {
     PasswordCheck check({{"prometheus", bcrypt("right")}, {"other", bcrypt("also")}});
-    EXPECT_FALSE(check.check("prometheus", "wrong"));
-    EXPECT_FALSE(check.check("nobody", "right"));
-    EXPECT_FALSE(check.check("other", "right"));
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    EXPECT_FALSE(check.check("prometheus", "wrong", now));
+    EXPECT_FALSE(check.check("nobody", "right", now));
+    EXPECT_FALSE(check.check("other", "right", now));
     EXPECT_EQ(check.cachedCount(), 0u);
-    EXPECT_TRUE(check.check("prometheus", "right"));
-    EXPECT_TRUE(check.check("prometheus", "right"));
-    EXPECT_TRUE(check.check("other", "also"));
+    EXPECT_TRUE(check.check("prometheus", "right", now));
+    EXPECT_TRUE(check.check("other", "also", now));
     EXPECT_EQ(check.cachedCount(), 2u);
     EXPECT_FALSE(PasswordCheck({}).enabled());
+
+    // A flood of wrong passwords spends the budget: then even a right one not yet remembered waits for it to
+    // grow again, while remembered ones still pass.
+    PasswordCheck flooded({{"prometheus", bcrypt("right")}, {"other", bcrypt("also")}});
+    EXPECT_TRUE(flooded.check("other", "also", now));
+    for (int i = 1; i < PasswordCheck::kCheckBurst; ++i)
+        EXPECT_FALSE(flooded.check("prometheus", "guess" + std::to_string(i), now));
+    EXPECT_FALSE(flooded.check("prometheus", "right", now));
+    EXPECT_TRUE(flooded.check("other", "also", now));
+    now += std::chrono::milliseconds(static_cast<int>(1000 / PasswordCheck::kChecksPerSecond));
+    EXPECT_TRUE(flooded.check("prometheus", "right", now));
 }
 
 } // namespace
