@@ -3,6 +3,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <QVariant>
 
 #include <algorithm>
 #include <array>
@@ -23,7 +24,9 @@ namespace {
 constexpr std::string_view kCollectorSection = "collector";
 constexpr std::array<std::string_view, 5> kCollectorKeys{"local_address", "log_port", "air_port",
                                                          "metrics_listen", "state_dir"};
-constexpr std::array<std::string_view, 2> kRepeaterKeys{"address", "air_log"};
+constexpr std::array<std::string_view, 6> kRepeaterKeys{"address",     "air_log",           "relay_listen",
+                                                        "relay_allow", "relay_max_clients", "relay_commands"};
+constexpr std::size_t kMostRelayClients = 1024;
 
 std::string joined(std::span<const std::string_view> names) {
     std::string text;
@@ -69,6 +72,15 @@ public:
     std::string value(const IniSection& section, std::string_view key) const {
         const QString name = QString::fromStdString(section.name + "/" + std::string(key));
         return m_settings.value(name).toString().trimmed().toStdString();
+    }
+
+    // A value that may hold commas, which QSettings hands back as a list: joined again.
+    std::string listValue(const IniSection& section, std::string_view key) const {
+        const QVariant raw = m_settings.value(QString::fromStdString(section.name + "/" + std::string(key)));
+        const QString text = raw.typeId() == QMetaType::QStringList
+                                 ? raw.toStringList().join(QLatin1Char(','))
+                                 : raw.toString();
+        return text.trimmed().toStdString();
     }
 
     // The line of a key (the last one, as QSettings keeps the last of repeated keys); 0 when absent.
@@ -146,6 +158,38 @@ void readCollectorSection(ConfigReader& reader, const IniSection& section, Colle
     }
 }
 
+void readRelayKeys(ConfigReader& reader, const IniSection& section, WatchedRepeaterConfig& repeater) {
+    if (const int line = ConfigReader::lineOf(section, "relay_listen")) {
+        const std::string listen = reader.value(section, "relay_listen");
+        repeater.relayListen = parseRelayListen(listen);
+        if (!repeater.relayListen)
+            reader.fail(line,
+                        "relay_listen '" + listen + "' is not ADDRESS:PORT or PORT (IPv4, port 1 to 65535)");
+    }
+    if (const int line = ConfigReader::lineOf(section, "relay_allow")) {
+        const std::string allow = reader.listValue(section, "relay_allow");
+        if (const auto list = parseCidrList(allow))
+            repeater.relayAllow = *list;
+        else
+            reader.fail(line, "relay_allow '" + allow + "' is not a list of IPv4 networks (A.B.C.D/N,...)");
+    }
+    if (const int line = ConfigReader::lineOf(section, "relay_max_clients")) {
+        const std::string text = reader.value(section, "relay_max_clients");
+        const auto count = parsePort(text);
+        if (!count || *count > kMostRelayClients)
+            reader.fail(line, "relay_max_clients '" + text + "' is out of range: 1 to " +
+                                  std::to_string(kMostRelayClients));
+        else
+            repeater.relayMaxClients = *count;
+    }
+    if (const int line = ConfigReader::lineOf(section, "relay_commands")) {
+        const std::string commands = reader.value(section, "relay_commands");
+        if (commands != "on" && commands != "off")
+            reader.fail(line, "relay_commands '" + commands + "' is neither on nor off");
+        repeater.relayCommands = commands != "off";
+    }
+}
+
 void readRepeaterSection(ConfigReader& reader, const IniSection& section, CollectorConfig& config,
                          std::map<std::string, std::pair<std::string, int>>& addresses) {
     if (!validName(section.name)) {
@@ -174,6 +218,7 @@ void readRepeaterSection(ConfigReader& reader, const IniSection& section, Collec
             reader.fail(line, "air_log '" + airLog + "' is neither on nor off");
         repeater.airLog = airLog == "on";
     }
+    readRelayKeys(reader, section, repeater);
     config.repeaters.push_back(std::move(repeater));
 }
 

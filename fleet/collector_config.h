@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fleet/relay_rules.h"
+
 namespace tavrel {
 
 inline constexpr std::uint16_t kDefaultCollectorLogPort = 44320;
@@ -17,6 +19,11 @@ struct WatchedRepeaterConfig {
     std::string name; // the section's name, the `repeater` label of its metrics
     std::string address;
     bool airLog = false;
+    // The relay that shares this repeater's links with technicians' windows; none without relay_listen.
+    std::optional<Endpoint> relayListen;
+    std::vector<Cidr> relayAllow = loopbackOnly();
+    std::size_t relayMaxClients = kDefaultRelayMaxClients;
+    bool relayCommands = true;
 
     friend bool operator==(const WatchedRepeaterConfig&, const WatchedRepeaterConfig&) = default;
 };

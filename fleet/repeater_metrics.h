@@ -26,6 +26,12 @@ struct RepeaterMetrics {
     std::atomic<std::uint64_t> airRecords{0};
     std::atomic<std::uint64_t> connects{0};
     std::atomic<std::uint64_t> disconnects{0};
+    // The relay's, present while it listens (relay_listen set).
+    std::atomic<bool> relayed{false};
+    std::atomic<std::uint64_t> relayClients{0};
+    std::atomic<std::uint64_t> relayCommandsSent{0};
+    std::atomic<std::uint64_t> relayCommandsRefused{0};
+    std::atomic<std::uint64_t> relayRefusedConnections{0};
 };
 
 } // namespace tavrel
