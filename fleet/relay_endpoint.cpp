@@ -1,6 +1,7 @@
 // The relay's sockets: the listener, the clients with their bounded queues, and the datagram copies.
 #include "fleet/relay_endpoint.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -221,6 +222,11 @@ bool RelayEndpoint::clientsWantAirLog() const {
         if (client.wantsAirLog)
             return true;
     return false;
+}
+
+std::size_t RelayEndpoint::clientsWithLogDestination() const {
+    return static_cast<std::size_t>(std::count_if(m_clients.begin(), m_clients.end(),
+                                                  [](const auto& entry) { return entry.second.logTo.has_value(); }));
 }
 
 void RelayEndpoint::onRepeaterBytes(std::string_view bytes) {

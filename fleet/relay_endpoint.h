@@ -63,6 +63,8 @@ public:
 
     bool clientsWantAirLog() const;
     std::size_t clientCount() const { return m_clients.size(); }
+    // Clients that told the relay where they want the repeater's log.
+    std::size_t clientsWithLogDestination() const;
     std::uint16_t port() const { return m_port; }
 
 private:

@@ -16,7 +16,7 @@ struct MonitorSettings {
     std::string repeaterAddress; // dotted IPv4, at most 15 characters: the repeater's O&M address
     // Where the O&M link connects instead of the repeater's port 2301: a collector's relay (--via). Empty
     // address: the repeater itself. The repeater's address still names the caption and the run files.
-    std::string viaAddress;
+    std::string viaAddress{};
     std::uint16_t viaPort = 0;
 };
 
