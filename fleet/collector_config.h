@@ -20,7 +20,7 @@ struct WatchedRepeaterConfig {
     std::string address;
     bool airLog = false;
     // The relay that shares this repeater's links with technicians' windows; none without relay_listen.
-    std::optional<Endpoint> relayListen{};
+    std::optional<HostPort> relayListen{};
     std::vector<Cidr> relayAllow = loopbackOnly();
     std::size_t relayMaxClients = kDefaultRelayMaxClients;
     bool relayCommands = true;

@@ -22,7 +22,7 @@ constexpr int kChunksPerWake = 8;
 // Refused addresses told once each, up to this many, so a scan cannot grow the list.
 constexpr std::size_t kMaxToldStrangers = 1024;
 
-std::optional<sockaddr_in> socketAddress(const Endpoint& endpoint) {
+std::optional<sockaddr_in> socketAddress(const HostPort& endpoint) {
     sockaddr_in address{};
     if (!makeIPv4Address(endpoint.address, endpoint.port, address))
         return std::nullopt;
@@ -225,8 +225,9 @@ bool RelayEndpoint::clientsWantAirLog() const {
 }
 
 std::size_t RelayEndpoint::clientsWithLogDestination() const {
-    return static_cast<std::size_t>(std::count_if(m_clients.begin(), m_clients.end(),
-                                                  [](const auto& entry) { return entry.second.logTo.has_value(); }));
+    return static_cast<std::size_t>(std::count_if(m_clients.begin(), m_clients.end(), [](const auto& entry) {
+        return entry.second.logTo.has_value();
+    }));
 }
 
 void RelayEndpoint::onRepeaterBytes(std::string_view bytes) {

@@ -75,14 +75,14 @@ std::string_view trimmed(std::string_view text) {
 }
 
 // "ADDRESS,PORT" as SETLOGDST and AILOGON carry it.
-std::optional<Endpoint> destinationOf(std::string_view arguments) {
+std::optional<HostPort> destinationOf(std::string_view arguments) {
     const auto comma = arguments.find(',');
     if (comma == std::string_view::npos || !hostOrder(arguments.substr(0, comma)))
         return std::nullopt;
     const auto port = portOf(arguments.substr(comma + 1));
     if (!port)
         return std::nullopt;
-    return Endpoint{std::string(arguments.substr(0, comma)), *port};
+    return HostPort{std::string(arguments.substr(0, comma)), *port};
 }
 
 // The command as a log line shows it: bytes outside printable ASCII become '?'.
@@ -129,14 +129,14 @@ bool allowedBy(const std::vector<Cidr>& allow, std::uint32_t address) {
                        [address](const Cidr& net) { return net.contains(address); });
 }
 
-std::optional<Endpoint> parseRelayListen(std::string_view text) {
+std::optional<HostPort> parseRelayListen(std::string_view text) {
     text = trimmed(text);
     const auto colon = text.rfind(':');
     const std::string_view address = colon == std::string_view::npos ? "127.0.0.1" : text.substr(0, colon);
     const auto port = portOf(colon == std::string_view::npos ? text : text.substr(colon + 1));
     if (!port || !hostOrder(address))
         return std::nullopt;
-    return Endpoint{std::string(address), *port};
+    return HostPort{std::string(address), *port};
 }
 
 std::vector<std::string> RelayCommandSplitter::feed(std::string_view chunk) {

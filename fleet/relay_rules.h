@@ -28,13 +28,13 @@ std::optional<std::vector<Cidr>> parseCidrList(std::string_view text);
 std::vector<Cidr> loopbackOnly();
 bool allowedBy(const std::vector<Cidr>& allow, std::uint32_t address);
 
-struct Endpoint {
+struct HostPort {
     std::string address;
     std::uint16_t port = 0;
-    friend bool operator==(const Endpoint&, const Endpoint&) = default;
+    friend bool operator==(const HostPort&, const HostPort&) = default;
 };
 // "ADDRESS:PORT" (IPv4) or a bare PORT on 127.0.0.1; nothing when malformed.
-std::optional<Endpoint> parseRelayListen(std::string_view text);
+std::optional<HostPort> parseRelayListen(std::string_view text);
 
 // Cuts a client's stream of unterminated commands as the repeater does: a command ends where the next
 // command prefix begins; the text after the last prefix is whole at once when it is a known text without
@@ -64,7 +64,7 @@ struct RelayVerdict {
         Pass,           // sent to the repeater unchanged
     };
     Kind kind = Kind::Pass;
-    std::optional<Endpoint> destination;
+    std::optional<HostPort> destination;
     // A line for the repeater's run log and the collector's own log; empty when nothing is written down
     // (heartbeats, the periodic alarm query).
     std::string record;

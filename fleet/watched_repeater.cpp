@@ -89,12 +89,15 @@ void WatchedRepeater::onLogDatagram(std::string_view bytes) {
 }
 
 void WatchedRepeater::onAirRecord(std::span<const std::uint8_t> bytes) {
+    if (m_relay) {
+        m_relay->onAirRecord(std::span(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        if (!m_config.airLog)
+            return; // on for the windows alone: passed to them, not filed
+    }
     const AirLogLines lines = describeAirLogRecord(bytes);
     tellWrite(lines.downlink ? m_downlinkWrites : m_uplinkWrites,
               m_runFiles.appendDataLine(lines.downlink, lines.fileLine));
     m_metrics->airRecords.fetch_add(1, std::memory_order_relaxed);
-    if (m_relay)
-        m_relay->onAirRecord(std::span(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void WatchedRepeater::sendLogDestination() {

@@ -61,12 +61,12 @@ TEST_F(ConfigTest, ReadsTheRelayKeys) {
              "[dale]\naddress=10.0.1.6\nrelay_listen=10.0.0.2:2401\n");
     ASSERT_TRUE(result.config) << result.error;
     const WatchedRepeaterConfig& hill = result.config->repeaters[0];
-    EXPECT_EQ(hill.relayListen, (Endpoint{"127.0.0.1", 2400}));
+    EXPECT_EQ(hill.relayListen, (HostPort{"127.0.0.1", 2400}));
     EXPECT_EQ(hill.relayAllow, *parseCidrList("127.0.0.0/8,10.0.0.0/24"));
     EXPECT_EQ(hill.relayMaxClients, 3u);
     EXPECT_FALSE(hill.relayCommands);
     const WatchedRepeaterConfig& dale = result.config->repeaters[1];
-    EXPECT_EQ(dale.relayListen, (Endpoint{"10.0.0.2", 2401}));
+    EXPECT_EQ(dale.relayListen, (HostPort{"10.0.0.2", 2401}));
     EXPECT_EQ(dale.relayAllow, loopbackOnly());
     EXPECT_EQ(dale.relayMaxClients, kDefaultRelayMaxClients);
     EXPECT_TRUE(dale.relayCommands);

@@ -78,7 +78,7 @@ class RelayEndpointTest : public ::testing::Test {
 protected:
     void open(std::vector<Cidr> allow = loopbackOnly(), bool commandsOn = true, std::size_t maxClients = 8) {
         m_config.name = "hill";
-        m_config.relayListen = Endpoint{kRelayAddress, 0};
+        m_config.relayListen = HostPort{kRelayAddress, 0};
         m_config.relayAllow = std::move(allow);
         m_config.relayCommands = commandsOn;
         m_config.relayMaxClients = maxClients;

@@ -8,8 +8,8 @@ namespace tavrel {
 namespace {
 
 TEST(RelayRules, ReadsListenAndAllowValues) {
-    EXPECT_EQ(parseRelayListen("2400"), (Endpoint{"127.0.0.1", 2400}));
-    EXPECT_EQ(parseRelayListen(" 10.0.0.5:2401 "), (Endpoint{"10.0.0.5", 2401}));
+    EXPECT_EQ(parseRelayListen("2400"), (HostPort{"127.0.0.1", 2400}));
+    EXPECT_EQ(parseRelayListen(" 10.0.0.5:2401 "), (HostPort{"10.0.0.5", 2401}));
     for (const char* bad : {"", "0", "65536", "host:2400", "10.0.0.5:", "10.0.0.5:24x"})
         EXPECT_FALSE(parseRelayListen(bad)) << bad;
 
@@ -97,7 +97,7 @@ TEST(RelayRules, JudgesEachClientCommand) {
         EXPECT_EQ(verdict.record, c.record) << c.command;
     }
     EXPECT_EQ(judgeClientCommand(om::formatAirLogOn("127.0.0.9", 45330), origin, allow, true).destination,
-              (Endpoint{"127.0.0.9", 45330}));
+              (HostPort{"127.0.0.9", 45330}));
 }
 
 } // namespace

@@ -73,7 +73,7 @@ protected:
     void startAll(const std::string& repeater, const std::string& relay) {
         m_repeater = startRepeater(repeater);
         WatchedRepeaterConfig config{"hill", repeater, false};
-        config.relayListen = Endpoint{relay, 0};
+        config.relayListen = HostPort{relay, 0};
         start({config});
         ASSERT_TRUE(test::waitUntil([&] { return connected("hill"); }));
         const std::uint16_t port = m_collector->find("hill")->relay()->port();
@@ -141,8 +141,26 @@ TEST_F(Relay, TwoWindowsAndTheCollectorShareOneConnectionFor20Seconds) {
     EXPECT_TRUE(m_windows[0]->session->connected());
 }
 
+// A window's AILOGON turns the repeater's air log on towards the collector, which passes the records to the
+// window alone (its own air_log is off); the window's AILOGOFF turns it off again.
 TEST_F(Relay, WindowsSeeTheRepeatersLossAndComeBackWithIt) {
     ASSERT_NO_FATAL_FAILURE(startAll("127.0.25.5", "127.0.25.15"));
+    const auto airDataLines = [](const RunFiles& files) {
+        const std::string data =
+            test::readFile(files.downlinkDataPath()) + test::readFile(files.uplinkDataPath());
+        return std::count(data.begin(), data.end(), '\n');
+    };
+    m_windows[0]->session->airLogOn();
+    ASSERT_TRUE(test::waitUntil([&] { return m_repeater->airDestination().has_value(); }));
+    EXPECT_EQ(m_repeater->airDestination()->port, m_collector->airPort());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(m_repeater->sendAirRecord());
+    ASSERT_TRUE(test::waitUntil([&] { return airDataLines(m_windows[0]->session->runFiles()) >= 3; }));
+    EXPECT_EQ(airDataLines(m_windows[1]->session->runFiles()), 0);
+    EXPECT_EQ(airDataLines(m_collector->find("hill")->runFiles()), 0);
+    m_windows[0]->session->airLogOff();
+    ASSERT_TRUE(test::waitUntil([&] { return m_repeater->waitForCommand(om::kAirLogOff, 0ms); }));
+
     m_repeater.reset();
     ASSERT_TRUE(test::waitUntil([&] {
         return !connected("hill") && std::none_of(m_windows.begin(), m_windows.end(),
