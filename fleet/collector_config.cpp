@@ -65,8 +65,13 @@ public:
     const std::string& error() const { return m_error; }
 
     void fail(int line, const std::string& what) {
-        if (m_error.empty())
-            m_error = m_path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what;
+        if (!m_error.empty())
+            return;
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "..." + std::string&& here.
+        m_error = m_path;
+        if (line > 0)
+            m_error.append(":").append(std::to_string(line));
+        m_error.append(": ").append(what);
     }
 
     std::string value(const IniSection& section, std::string_view key) const {
