@@ -185,7 +185,11 @@ int runWindowProcess(int argc, char** argv) {
         reply("runlog " + session.runFiles().runLogPath());
         reply("downlink " + session.runFiles().downlinkDataPath());
         reply("uplink " + session.runFiles().uplinkDataPath());
-        if (const int started = session.link().startOmLink(linkAddress); started != 0) {
+        const MonitorSettings& settings = options->settings;
+        const int started = settings.viaAddress.empty()
+                                ? session.link().startOmLink(linkAddress)
+                                : session.link().startOmLink(settings.viaAddress, settings.viaPort);
+        if (started != 0) {
             reply("error: the O&M link did not start: " + std::to_string(started));
             exitCode = 1;
         } else {
