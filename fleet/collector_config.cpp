@@ -270,6 +270,17 @@ ConfigResult loadCollectorConfig(const std::string& path, const ConfigEnvironmen
     }
     if (!haveCollector)
         reader.fail(0, "has no [collector] section");
+    // Two relays on one endpoint would take turns at it: the second is a mistake.
+    std::map<std::string, std::string> relays;
+    for (const IniSection& section : index.sections)
+        for (const WatchedRepeaterConfig& repeater : config.repeaters)
+            if (repeater.name == section.name && repeater.relayListen) {
+                const std::string at =
+                    repeater.relayListen->address + ":" + std::to_string(repeater.relayListen->port);
+                if (const auto [it, added] = relays.try_emplace(at, section.name); !added)
+                    reader.fail(ConfigReader::lineOf(section, "relay_listen"),
+                                "relay_listen " + at + " is already [" + it->second + "]'s");
+            }
     if (reader.failed())
         return {std::nullopt, reader.error()};
     return {std::move(config), {}};

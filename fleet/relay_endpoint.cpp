@@ -47,10 +47,26 @@ RelayEndpoint::~RelayEndpoint() {
     m_metrics.relayed.store(false, std::memory_order_relaxed);
 }
 
+bool RelayEndpoint::reservePort() {
+    m_reservation = Socket::tcp();
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (!m_reservation.valid() || !m_reservation.setOption(SOL_SOCKET, SO_REUSEADDR, 1) ||
+        !makeIPv4Address(m_config.relayListen->address, m_config.relayListen->port, local) ||
+        ::bind(m_reservation.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::getsockname(m_reservation.fd(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return false;
+    m_port = ntohs(local.sin_port);
+    return true;
+}
+
 std::string RelayEndpoint::open() {
-    if (!listen())
+    if (!reservePort() || !listen()) {
+        const int error = errno;
+        m_reservation.close();
         return "cannot listen on relay_listen " + m_config.relayListen->address + ":" +
-               std::to_string(m_config.relayListen->port) + ": " + std::strerror(errno);
+               std::to_string(m_config.relayListen->port) + ": " + std::strerror(error);
+    }
     m_metrics.relayed.store(true, std::memory_order_relaxed);
     if (!m_linkUp)
         stopListening(); // windows are refused (their connects fail) until the repeater's link is up
@@ -62,19 +78,16 @@ bool RelayEndpoint::listen() {
         return true;
     Socket listener = Socket::tcp();
     sockaddr_in local{};
-    const std::uint16_t port = m_port != 0 ? m_port : m_config.relayListen->port;
-    if (!listener.valid() || !makeIPv4Address(m_config.relayListen->address, port, local))
+    if (!listener.valid() || !makeIPv4Address(m_config.relayListen->address, m_port, local))
         return false;
-    listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1); // listening again after a loss is not held up
+    // Beside the reservation; listening again after a loss is not held up either.
+    listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1);
     if (::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
         ::listen(listener.fd(), kListenBacklog) != 0 || !listener.setNonBlocking(true))
         return false;
-    socklen_t size = sizeof local;
-    ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&local), &size);
     m_listenToken = m_fleet.poller.add(listener.fd(), EPOLLIN, [this](std::uint32_t) { acceptClients(); });
     if (m_listenToken == 0)
         return false;
-    m_port = ntohs(local.sin_port);
     m_listener = std::move(listener);
     return true;
 }

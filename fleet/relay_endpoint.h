@@ -82,6 +82,7 @@ private:
         bool refusalTold = false;
     };
 
+    bool reservePort();
     bool listen();
     void stopListening();
     void acceptClients();
@@ -102,6 +103,9 @@ private:
     FleetContext& m_fleet;
     RepeaterMetrics& m_metrics;
     RelayHooks m_hooks;
+    // Bound, never listening: holds the port while the listener is closed, so that no outgoing connection
+    // takes it as its local port meanwhile and the listener can always come back.
+    Socket m_reservation;
     Socket m_listener;
     EventPoller::Token m_listenToken = 0;
     std::uint16_t m_port = 0;

@@ -278,6 +278,11 @@ TEST_F(RelayEndpointTest, DropsAClientThatStopsReadingAndServesTheOthers) {
     ASSERT_TRUE(pump([&] { return reader.take(&closed).empty() && closed; }));
     Client late;
     EXPECT_FALSE(late.connect("127.0.0.1", m_relay->port()));
+    Socket squatter = Socket::tcp(); // an outgoing connection's local port, for instance
+    sockaddr_in port{};
+    ASSERT_TRUE(makeIPv4Address(kRelayAddress, m_relay->port(), port));
+    EXPECT_NE(::bind(squatter.fd(), reinterpret_cast<const sockaddr*>(&port), sizeof port), 0)
+        << "the port stays the relay's while it does not listen";
     m_relay->onLinkUp();
     Client back = connected();
     EXPECT_EQ(m_metrics.relayClients.load(), 1u);
