@@ -88,8 +88,9 @@ std::string BenchEnvironment::newRunDir(const std::string& name) {
     return dir;
 }
 
-std::unique_ptr<WindowUnderTest>
-BenchEnvironment::startWindow(const std::string& name, const std::string& repeaterAddress, bool airLogOn) {
+std::unique_ptr<WindowUnderTest> BenchEnvironment::startWindow(const std::string& name,
+                                                               const std::string& repeaterAddress,
+                                                               bool airLogOn, const std::string& via) {
     const std::string dir = newRunDir(name);
     std::vector<std::string> argv = {m_config.binDir + "/tavrel_bench",
                                      "window",
@@ -107,6 +108,10 @@ BenchEnvironment::startWindow(const std::string& name, const std::string& repeat
                                      std::to_string(kWindowMaxSeconds)};
     if (airLogOn)
         argv.push_back("--air-log-on");
+    if (!via.empty()) {
+        argv.push_back("--via");
+        argv.push_back(via);
+    }
     if (!m_config.without.empty()) {
         argv.push_back("--without");
         argv.push_back(m_config.without);

@@ -68,8 +68,9 @@ public:
 
     // A main window in its own process against the repeater at the address, with its own executable folder;
     // returns once it has handled the connection (and run "LOG On" when asked) and both receivers are bound.
+    // With `via`, the window's O&M link goes through that relay (ADDRESS:PORT) as `tavrel --via` does.
     std::unique_ptr<WindowUnderTest> startWindow(const std::string& name, const std::string& repeaterAddress,
-                                                 bool airLogOn);
+                                                 bool airLogOn, const std::string& via = {});
 
     // Waits until the socket's queue is empty and the file has stopped growing (a quiet spell), bounded.
     // Returns when the file last grew (CLOCK_MONOTONIC ns), or nothing on time-out.

@@ -30,7 +30,8 @@ using namespace tavrel::bench;
 constexpr std::string_view kUsage =
     "usage: tavrel_bench [--quick] [--only LIST] [--work DIR] [--keep] [--table FILE]\n"
     "  --quick       short runs to try the bench out (the figures are not the measurements)\n"
-    "  --only LIST   comma-separated: idle,log,air,handoff,latency,footprint,reconnect,stop\n                "
+    "  --only LIST   comma-separated: idle,log,air,handoff,latency,footprint,reconnect,stop,\n"
+    "                relay-log,relay-latency\n                "
     "(default: all)\n"
     "  --work DIR    folder for the runs' files (default: a new folder under /tmp, removed at the end)\n"
     "  --keep        keep the work folder\n"
@@ -79,6 +80,8 @@ int runBench(int argc, char** argv) {
         {"footprint", measureFootprint},
         {"reconnect", measureReconnection},
         {"stop", measureStop},
+        {"relay-log", measureRelayThroughput},
+        {"relay-latency", measureRelayLatency},
     };
     for (const std::string& name : only)
         if (std::none_of(measurements.begin(), measurements.end(),

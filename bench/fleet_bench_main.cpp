@@ -15,6 +15,7 @@
 #include "bench/fleet_probe.h"
 #include "bench/fleet_tls.h"
 #include "bench/proc_stats.h"
+#include "bench/relay_clients.h"
 
 namespace {
 
@@ -25,12 +26,15 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::uint16_t kMetricsPort = 9579;
 constexpr const char* kFirstAddress = "127.0.10.1";
+// The relays of the first repeaters listen on 127.0.0.1 from this port on.
+constexpr std::uint16_t kFirstRelayPort = 48100;
 
 struct Settings {
     int repeaters = 1000;
     int steadySeconds = 30;
     int loadSeconds = 10;
     double linesPerSecond = 20;
+    int relayClients = 50; // repeaters with a relay and one window's traffic through it
     std::string binDir;
 };
 
@@ -119,6 +123,8 @@ int main(int argc, char** argv) {
             s.steadySeconds = std::stoi(argv[i + 1]);
         else if (name == "--load-seconds")
             s.loadSeconds = std::stoi(argv[i + 1]);
+        else if (name == "--relay-clients")
+            s.relayClients = std::stoi(argv[i + 1]);
     }
     // Of this run alone: a second bench on the machine must not remove this one's files.
     const std::filesystem::path scratch =
@@ -137,6 +143,8 @@ int main(int argc, char** argv) {
             const unsigned address = (127u << 24) + (10u << 8) + 1u + static_cast<unsigned>(i);
             config << "[r" << i + 1 << "]\naddress=" << (address >> 24) << "." << ((address >> 16) & 255)
                    << "." << ((address >> 8) & 255) << "." << (address & 255) << "\n";
+            if (i < s.relayClients)
+                config << "relay_listen=127.0.0.1:" << kFirstRelayPort + i << "\n";
         }
     };
     writeConfig(false);
@@ -190,6 +198,30 @@ int main(int argc, char** argv) {
                         "collector threads: " +
                         threads,
                     fixed(cpuPercent, 2) + " % of one core", "< 3 % of one core", cpuPercent < 3});
+
+    // The same steady fleet with a window's traffic through the relays of the first repeaters.
+    {
+        std::vector<std::uint16_t> ports;
+        for (int i = 0; i < s.relayClients; ++i)
+            ports.push_back(static_cast<std::uint16_t>(kFirstRelayPort + i));
+        RelayClients clients(ports);
+        std::this_thread::sleep_for(3s); // connected, destinations announced
+        const auto relayCpuBefore = processCpuMicrosOf(collector->pid()).value_or(0);
+        const auto relayStart = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(s.steadySeconds));
+        const double relayCpu =
+            static_cast<double>(processCpuMicrosOf(collector->pid()).value_or(0) - relayCpuBefore) /
+            (seconds(Clock::now() - relayStart) * 1e6) * 100;
+        std::fprintf(stderr, "steady CPU with %d relay clients: %.2f %%\n", clients.connected(), relayCpu);
+        rows.push_back({"Steady-state CPU with relay clients",
+                        "as the steady state, and " + std::to_string(s.relayClients) +
+                            " repeaters with a relay, one client on each (" +
+                            std::to_string(clients.connected()) +
+                            " connected) sending a window's heartbeat every 5 s and alarm query every 2 s, "
+                            "reading what the relay passes on",
+                        fixed(relayCpu, 2) + " % of one core", "< 5 % of one core",
+                        clients.connected() == s.relayClients && relayCpu < 5});
+    }
 
     std::vector<double> scrapeMs;
     std::size_t scrapeBytes = 0;

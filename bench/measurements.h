@@ -26,6 +26,9 @@ ResultRow measureLatency(BenchEnvironment& env);
 ResultRow measureFootprint(BenchEnvironment& env);
 ResultRow measureReconnection(BenchEnvironment& env);
 ResultRow measureStop(BenchEnvironment& env);
+// Through a collector's relay (tavrel --via): throughput, and the latency it adds to the direct path's.
+ResultRow measureRelayThroughput(BenchEnvironment& env);
+ResultRow measureRelayLatency(BenchEnvironment& env);
 
 // Formatting shared by the measurements.
 std::string fixed(double value, int decimals);

@@ -75,7 +75,11 @@ std::optional<WindowOptions> parseOptions(int argc, char** argv) {
             options.settings.airLogRxPort = std::atoi(value.c_str());
         else if (name == "--repeater")
             options.settings.repeaterAddress = value;
-        else if (name == "--dir")
+        else if (name == "--via" && value.rfind(':') != std::string::npos) {
+            options.settings.viaAddress = value.substr(0, value.rfind(':'));
+            options.settings.viaPort =
+                static_cast<std::uint16_t>(std::atoi(value.c_str() + value.rfind(':') + 1));
+        } else if (name == "--dir")
             options.executableDir = value;
         else if (name == "--max-seconds")
             options.maxSeconds = std::atoi(value.c_str());
@@ -156,7 +160,7 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S] [--without hub-watch,batching]");
+              "[--max-seconds S] [--without hub-watch,batching] [--via A:P]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -181,7 +185,11 @@ int runWindowProcess(int argc, char** argv) {
         reply("runlog " + session.runFiles().runLogPath());
         reply("downlink " + session.runFiles().downlinkDataPath());
         reply("uplink " + session.runFiles().uplinkDataPath());
-        if (const int started = session.link().startOmLink(linkAddress); started != 0) {
+        const MonitorSettings& settings = options->settings;
+        const int started = settings.viaAddress.empty()
+                                ? session.link().startOmLink(linkAddress)
+                                : session.link().startOmLink(settings.viaAddress, settings.viaPort);
+        if (started != 0) {
             reply("error: the O&M link did not start: " + std::to_string(started));
             exitCode = 1;
         } else {

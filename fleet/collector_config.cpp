@@ -18,6 +18,7 @@ namespace tavrel {
 namespace {
 
 constexpr std::string_view kCollectorSection = "collector";
+constexpr std::size_t kMostRelayClients = 1024;
 
 bool isIPv4(const std::string& text) {
     sockaddr_in address{};
@@ -55,8 +56,13 @@ public:
     const std::string& error() const { return m_error; }
 
     void fail(int line, const std::string& what) {
-        if (m_error.empty())
-            m_error = m_path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + what;
+        if (!m_error.empty())
+            return;
+        // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) on "..." + std::string&& here.
+        m_error = m_path;
+        if (line > 0)
+            m_error.append(":").append(std::to_string(line));
+        m_error.append(": ").append(what);
     }
 
 private:
@@ -115,6 +121,15 @@ public:
         return std::pair(host, *port);
     }
 
+    // A value of a kind of its own: parsed by the caller, refused with what it should have been.
+    template <typename T>
+    std::optional<T> parsed(std::optional<T> (*parse)(std::string_view), std::string_view expected) const {
+        auto value = parse(m_key.value);
+        if (!value)
+            fail("'" + m_key.value + "' is not " + std::string(expected));
+        return value;
+    }
+
 private:
     void fail(const std::string& what) const { m_reader.fail(m_key.line, m_key.name + " " + what); }
 
@@ -149,6 +164,20 @@ const KeyRule<CollectorConfig> kCollectorKeys[] = {
 const KeyRule<WatchedRepeaterConfig> kRepeaterKeys[] = {
     {"address", [](const Field& f, WatchedRepeaterConfig& r) { r.address = f.ipv4(); }},
     {"air_log", [](const Field& f, WatchedRepeaterConfig& r) { r.airLog = f.onOff(); }},
+    {"relay_listen",
+     [](const Field& f, WatchedRepeaterConfig& r) {
+         r.relayListen = f.parsed(parseRelayListen, "ADDRESS:PORT or PORT (IPv4, port 1 to 65535)");
+     }},
+    {"relay_allow",
+     [](const Field& f, WatchedRepeaterConfig& r) {
+         if (const auto list = f.parsed(parseCidrList, "a list of IPv4 networks (A.B.C.D/N,...)"))
+             r.relayAllow = *list;
+     }},
+    {"relay_max_clients",
+     [](const Field& f, WatchedRepeaterConfig& r) {
+         r.relayMaxClients = f.number(1, kMostRelayClients, r.relayMaxClients);
+     }},
+    {"relay_commands", [](const Field& f, WatchedRepeaterConfig& r) { r.relayCommands = f.onOff(); }},
 };
 
 // Reads every key of the section by its rule; an unknown key is reported with the known ones.
@@ -247,6 +276,17 @@ ConfigResult loadCollectorConfig(const std::string& path, const ConfigEnvironmen
     }
     if (!haveCollector)
         reader.fail(0, "has no [collector] section");
+    // Two relays on one endpoint would take turns at it: the second is a mistake.
+    std::map<std::string, std::string> relays;
+    for (const IniSection& section : index.sections)
+        for (const WatchedRepeaterConfig& repeater : config.repeaters)
+            if (repeater.name == section.name && repeater.relayListen) {
+                const std::string at =
+                    repeater.relayListen->address + ":" + std::to_string(repeater.relayListen->port);
+                if (const auto [it, added] = relays.try_emplace(at, section.name); !added)
+                    reader.fail(section.find("relay_listen")->line,
+                                "relay_listen " + at + " is already [" + it->second + "]'s");
+            }
     if (reader.failed())
         return {std::nullopt, reader.error()};
     return {std::move(config), {}};

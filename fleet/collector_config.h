@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fleet/relay_rules.h"
+
 namespace tavrel {
 
 inline constexpr std::uint16_t kDefaultCollectorLogPort = 44320;
@@ -19,6 +21,11 @@ struct WatchedRepeaterConfig {
     std::string name; // the section's name, the `repeater` label of its metrics
     std::string address;
     bool airLog = false;
+    // The relay that shares this repeater's links with technicians' windows; none without relay_listen.
+    std::optional<HostPort> relayListen{};
+    std::vector<Cidr> relayAllow = loopbackOnly();
+    std::size_t relayMaxClients = kDefaultRelayMaxClients;
+    bool relayCommands = true;
 
     friend bool operator==(const WatchedRepeaterConfig&, const WatchedRepeaterConfig&) = default;
 };

@@ -81,8 +81,25 @@ std::vector<MetricFamily> FleetMetrics::Collect() const {
         family("tavrel_run_file_writable",
                "0 while the last write of the repeater's run file failed (disk full, directory gone)",
                MetricType::Gauge);
+    auto relayClients =
+        family("tavrel_relay_clients", "Windows connected through the repeater's relay", MetricType::Gauge);
+    auto relayCommands =
+        family("tavrel_relay_commands_total", "Windows' commands written down by the relay, by result",
+               MetricType::Counter);
+    auto relayRefused =
+        family("tavrel_relay_refused_connections_total",
+               "Relay clients closed at once: outside relay_allow or too many", MetricType::Counter);
     for (const auto& repeater : repeaters) {
         const RepeaterMetrics& r = *repeater;
+        if (r.relayed.load(std::memory_order_relaxed)) {
+            relayClients.metric.push_back(sample(r, MetricType::Gauge, loaded(r.relayClients)));
+            for (const auto& [result, value] :
+                 {std::pair{"sent", &r.relayCommandsSent}, std::pair{"refused", &r.relayCommandsRefused}}) {
+                relayCommands.metric.push_back(sample(r, MetricType::Counter, loaded(*value)));
+                relayCommands.metric.back().label.push_back({"result", result});
+            }
+            relayRefused.metric.push_back(sample(r, MetricType::Counter, loaded(r.relayRefusedConnections)));
+        }
         up.metric.push_back(sample(r, MetricType::Gauge, r.up.load(std::memory_order_relaxed) ? 1 : 0));
         const bool known = r.alarmsKnown.load(std::memory_order_relaxed);
         for (int lamp = 0; lamp < kLampCount; ++lamp) {
@@ -117,8 +134,9 @@ std::vector<MetricFamily> FleetMetrics::Collect() const {
 
     std::vector<MetricFamily> families;
     for (auto* f : {&up, &active, &raised, &changed, &logLines, &airRecords, &connects, &disconnects,
-                    &writable, &unknown, &build})
-        families.push_back(std::move(*f));
+                    &writable, &relayClients, &relayCommands, &relayRefused, &unknown, &build})
+        if (!f->metric.empty() || !f->name.starts_with("tavrel_relay_")) // a fleet without relays shows none
+            families.push_back(std::move(*f));
     // The collector's own health, named as node_exporter and snmp_exporter name theirs.
     families.push_back(gauge("tavrel_collector_build_info", "The collector's version; always 1", 1,
                              {{"version", m_version}}));

@@ -33,6 +33,12 @@ struct RepeaterMetrics {
     std::atomic<std::uint64_t> disconnects{0};
     // Whether the last write of each run file went in (a file not written yet counts as writable).
     std::array<std::atomic<bool>, kRunFileLabels.size()> runFileWritable{true, true, true};
+    // The relay's, present while it listens (relay_listen set).
+    std::atomic<bool> relayed{false};
+    std::atomic<std::uint64_t> relayClients{0};
+    std::atomic<std::uint64_t> relayCommandsSent{0};
+    std::atomic<std::uint64_t> relayCommandsRefused{0};
+    std::atomic<std::uint64_t> relayRefusedConnections{0};
 };
 
 } // namespace tavrel

@@ -28,7 +28,10 @@ constexpr int kChunksPerWake = 16;
 
 WatchedRepeater::WatchedRepeater(std::uint32_t id, WatchedRepeaterConfig config, FleetContext& fleet)
     : m_id(id), m_config(std::move(config)), m_fleet(fleet), m_rules(*this, fleet.wallNow),
-      m_metrics(std::make_shared<RepeaterMetrics>(m_config.name)) {}
+      m_metrics(std::make_shared<RepeaterMetrics>(m_config.name)) {
+    if (m_config.relayListen)
+        m_relay = std::make_unique<RelayEndpoint>(m_id, m_config, m_fleet, *m_metrics, relayHooks());
+}
 
 WatchedRepeater::~WatchedRepeater() {
     m_fleet.timers.stopAll(m_id);
@@ -37,6 +40,9 @@ WatchedRepeater::~WatchedRepeater() {
 
 void WatchedRepeater::start() {
     startFilesAfresh(m_fleet.stampNow());
+    if (m_relay)
+        if (const std::string error = m_relay->open(); !error.empty() && m_fleet.say)
+            m_fleet.say(m_config.name + ": " + error + "; watched without a relay");
     retryLater();
 }
 
@@ -72,6 +78,10 @@ void WatchedRepeater::onTimer(int id) {
         closeSocket();
         retryLater();
         break;
+    case RelayEndpoint::kFlushTimer:
+        if (m_relay)
+            m_relay->onTimer();
+        break;
     default:
         // The rules' timers are periodic, as the window's QTimers; a rule that stops one stops it for good.
         m_fleet.timers.start(key(id), m_fleet.steadyNow() + timer::period(id));
@@ -84,9 +94,16 @@ void WatchedRepeater::onLogDatagram(std::string_view bytes) {
     m_rules.onRepeaterLog();
     reportEvent(toValidUtf8(bytes));
     m_metrics->logLines.fetch_add(1, std::memory_order_relaxed);
+    if (m_relay)
+        m_relay->onLogDatagram(bytes);
 }
 
 void WatchedRepeater::onAirRecord(std::span<const std::uint8_t> bytes) {
+    if (m_relay) {
+        m_relay->onAirRecord(std::span(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        if (!m_config.airLog)
+            return; // on for the windows alone: passed to them, not filed
+    }
     const AirLogLines lines = describeAirLogRecord(bytes);
     tellWrite(lines.downlink ? m_downlinkWrites : m_uplinkWrites,
               m_runFiles.appendDataLine(lines.downlink, lines.fileLine),
@@ -184,6 +201,8 @@ void WatchedRepeater::linkUp() {
     m_fleet.poller.modify(m_token, m_socket.fd(), EPOLLIN | EPOLLRDHUP);
     m_state = LinkState::Connected;
     m_rules.onConnected();
+    if (m_relay)
+        m_relay->onLinkUp();
 }
 
 void WatchedRepeater::readLink() {
@@ -193,6 +212,8 @@ void WatchedRepeater::readLink() {
         if (received > 0) {
             const std::string_view text(buffer.data(), static_cast<std::size_t>(received));
             m_rules.onOmData(text);
+            if (m_relay)
+                m_relay->onRepeaterBytes(text);
             if (parseAlarmReport(text))
                 syncAlarmMetrics();
             continue;
@@ -206,6 +227,8 @@ void WatchedRepeater::readLink() {
 
 void WatchedRepeater::linkLost() {
     closeSocket();
+    if (m_relay)
+        m_relay->onLinkDown();
     m_rules.onDisconnected();
     retryLater();
 }
@@ -236,6 +259,23 @@ void WatchedRepeater::sendCheckingLink(std::string_view text) {
     // As the window's link: a failed check shuts the socket down, and its reading sees the loss.
     if (m_state == LinkState::Connected && !send(text))
         m_socket.shutdownBoth();
+}
+
+RelayHooks WatchedRepeater::relayHooks() {
+    return {[this](std::string_view text) { return send(text); },
+            [this](std::string_view line) {
+                reportEvent(line);
+                if (m_fleet.say)
+                    m_fleet.say(m_config.name + ": " + std::string(line));
+            },
+            [this] { relayAirLogWishChanged(); }};
+}
+
+void WatchedRepeater::relayAirLogWishChanged() {
+    if (m_config.airLog)
+        return; // on for the collector's own files all along
+    send(m_relay->clientsWantAirLog() ? om::formatAirLogOn(m_fleet.localAddress, m_fleet.airPort)
+                                      : std::string(om::kAirLogOff));
 }
 
 void WatchedRepeater::syncAlarmMetrics() {

@@ -10,6 +10,7 @@
 
 #include "fleet/collector_config.h"
 #include "fleet/fleet_context.h"
+#include "fleet/relay_endpoint.h"
 #include "fleet/repeater_metrics.h"
 #include "platform/socket.h"
 #include "protocol/om_commands.h"
@@ -58,6 +59,8 @@ public:
     LinkState linkState() const { return m_state; }
     // The O&M socket's descriptor while connecting or connected, else -1.
     int linkDescriptor() const { return m_socket.fd(); }
+    // The relay that shares this repeater with windows; null without relay_listen.
+    const RelayEndpoint* relay() const { return m_relay.get(); }
 
 private:
     void tellWrite(WriteWatch& watch, WriteResult result, RunFileKind kind);
@@ -82,6 +85,9 @@ private:
     bool send(std::string_view text);
     void sendCheckingLink(std::string_view text);
     void syncAlarmMetrics();
+    // Relay hooks: its lines, and the air log kept on while the collector or a window wants it.
+    RelayHooks relayHooks();
+    void relayAirLogWishChanged();
     TimerSchedule::Key key(int id) const { return {m_id, id}; }
 
     const std::uint32_t m_id;
@@ -98,6 +104,7 @@ private:
     EventPoller::Token m_token = 0;
     LinkState m_state = LinkState::Waiting;
     TimerSchedule::Clock::time_point m_lastAttempt{};
+    std::unique_ptr<RelayEndpoint> m_relay;
 };
 
 } // namespace tavrel

@@ -88,10 +88,11 @@ OmLink::~OmLink() {
     join();
 }
 
-int OmLink::startOmLink(std::string_view repeaterAddress) {
+int OmLink::startOmLink(std::string_view repeaterAddress, std::uint16_t port) {
     if (m_started.load())
         return 1;
     m_serverAddress = std::string(repeaterAddress.substr(0, kAddressMaxChars));
+    m_serverPort = port;
     // A failed start leaves the link unstarted: the window keeps running without it.
     Socket socket = Socket::tcp();
     if (!socket.valid() || !m_wake.valid())
@@ -196,7 +197,7 @@ bool OmLink::pauseUntil(Clock::time_point until) {
 OmLink::Attempt OmLink::connectOnce(const Socket& socket) {
     sockaddr_in address{};
     if (!socket.valid() || !socket.setNonBlocking(true) ||
-        !makeIPv4Address(m_serverAddress, serverPort, address))
+        !makeIPv4Address(m_serverAddress, m_serverPort, address))
         return Attempt::Failed;
     // Non-blocking, so that stop ends the wait at once on every kernel.
     if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)

@@ -39,7 +39,8 @@ public:
 
     // 0 started; -1 no socket (or no wake-up descriptor); -2 keep-alive refused; -3 no-delay refused
     // (errno tells why); 1 when this link was already started: a link runs its task once.
-    int startOmLink(std::string_view repeaterAddress);
+    // The port is the repeater's own unless the link goes through a relay (the window's --via).
+    int startOmLink(std::string_view repeaterAddress, std::uint16_t port = serverPort);
     // Clears the run flag, shuts the socket down and wakes the task from any wait; returns at once. After
     // it nothing more is sent, and the task posts only its quit text and ends.
     void stopOmLink();
@@ -76,6 +77,7 @@ private:
 
     NotificationHub& m_hub;
     std::string m_serverAddress;
+    std::uint16_t m_serverPort = serverPort;
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_runFlag{false};
     // Only the connected socket is published. It is shared with the window thread's sends; the descriptor

@@ -7,5 +7,5 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash scripts/install-deps.sh >&2
 cmake --preset release >&2
-cmake --build --preset release --target tavrel_bench tavrel-repeater >&2
+cmake --build --preset release --target tavrel_bench tavrel-repeater tavrel-collector >&2
 exec build/release/bin/tavrel_bench "$@"

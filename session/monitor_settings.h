@@ -14,6 +14,10 @@ struct MonitorSettings {
     int monitorRxPort = 0;       // repeater-log port; a receiver binds its low 16 bits
     int airLogRxPort = 0;        // air-log port
     std::string repeaterAddress; // dotted IPv4, at most 15 characters: the repeater's O&M address
+    // Where the O&M link connects instead of the repeater's port 2301: a collector's relay (--via). Empty
+    // address: the repeater itself. The repeater's address still names the caption and the run files.
+    std::string viaAddress{};
+    std::uint16_t viaPort = 0;
 };
 
 inline constexpr int kFirstMonitorRxPort = 44320;

@@ -73,7 +73,9 @@ std::vector<std::string> RepeaterSession::start() {
 
     errno = 0;
     const int result = m_options.startLink ? m_options.startLink(m_settings.repeaterAddress)
-                                           : m_link.startOmLink(m_settings.repeaterAddress);
+                       : m_settings.viaAddress.empty()
+                           ? m_link.startOmLink(m_settings.repeaterAddress)
+                           : m_link.startOmLink(m_settings.viaAddress, m_settings.viaPort);
     const int systemError = errno;
     if (result != 0) {
         std::string failure = formatLinkStartFailure(systemError, result);

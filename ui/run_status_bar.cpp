@@ -21,7 +21,7 @@ QString text(const std::string& value) {
 } // namespace
 
 RunStatusBar::RunStatusBar(QWidget* parent)
-    : QStatusBar(parent), m_link(new QLabel(this)), m_counts(new QLabel(this)),
+    : QStatusBar(parent), m_link(new QLabel(this)), m_counts(new QLabel(this)), m_via(new QLabel(this)),
       m_runLog(new QToolButton(this)), m_openFolder([](const QString& folder) {
           return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
       }) {
@@ -31,6 +31,8 @@ RunStatusBar::RunStatusBar(QWidget* parent)
     m_runLog->setCursor(Qt::PointingHandCursor);
     m_runLog->setToolTip(QStringLiteral("Open the log folder"));
     addWidget(m_link);
+    addWidget(m_via);
+    m_via->hide();
     addWidget(m_counts);
     addPermanentWidget(m_runLog, 1);
     connect(m_runLog, &QToolButton::clicked, this,
@@ -66,6 +68,12 @@ void RunStatusBar::setRunLogPath(const std::string& path) {
     showPath();
 }
 
+void RunStatusBar::setVia(const std::string& endpoint) {
+    m_via->setText(endpoint.empty() ? QString() : QStringLiteral("via %1").arg(text(endpoint)));
+    m_via->setVisible(!endpoint.empty());
+    showPath();
+}
+
 void RunStatusBar::resizeEvent(QResizeEvent* event) {
     QStatusBar::resizeEvent(event);
     showPath();
@@ -73,7 +81,9 @@ void RunStatusBar::resizeEvent(QResizeEvent* event) {
 
 void RunStatusBar::showPath() {
     // Whatever room the labels leave; the window's width is the event log's, never the path's.
-    const int room = std::max(60, width() - m_link->sizeHint().width() - m_counts->sizeHint().width() - 40);
+    const int via = m_via->isVisible() ? m_via->sizeHint().width() : 0;
+    const int room =
+        std::max(60, width() - m_link->sizeHint().width() - via - m_counts->sizeHint().width() - 40);
     m_runLog->setText(m_runLog->fontMetrics().elidedText(m_path, Qt::ElideMiddle, room));
     m_runLog->setMaximumWidth(room + 16);
 }

@@ -30,9 +30,12 @@ public:
     // Setting the same path again does nothing.
     void setRunLogPath(const std::string& path);
     void setFolderOpener(FolderOpener opener) { m_openFolder = std::move(opener); }
+    // "via HOST:PORT" while the link goes through a relay; nothing when the text is empty.
+    void setVia(const std::string& endpoint);
 
     QLabel* linkLabel() const { return m_link; }
     QLabel* countsLabel() const { return m_counts; }
+    QLabel* viaLabel() const { return m_via; }
     QToolButton* runLogButton() const { return m_runLog; }
 
 protected:
@@ -43,6 +46,7 @@ private:
 
     QLabel* m_link = nullptr;
     QLabel* m_counts = nullptr;
+    QLabel* m_via = nullptr;
     WallClock::time_point m_countsShownAt{};
     QToolButton* m_runLog = nullptr;
     QString m_path;

@@ -35,6 +35,8 @@ CTavrelDlg::CTavrelDlg(RepeaterSession& session, MessageBoxes* messageBoxes, QWi
     m_airLogDlg->hide();
     // The run files' names are fixed when the session is made.
     m_statusBar->setRunLogPath(m_session.runFiles().runLogPath());
+    if (const MonitorSettings& settings = m_session.settings(); !settings.viaAddress.empty())
+        m_statusBar->setVia(settings.viaAddress + ":" + std::to_string(settings.viaPort));
     onStatusTick();
 }
 

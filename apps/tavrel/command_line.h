@@ -1,6 +1,7 @@
-// The tool's command line: values for the setup dialog, --help and --version (plain C++).
+// The tool's command line: values for the setup dialog, the relay to go through, --help and --version.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,9 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     SetupPrefill prefill; // bad values and unknown arguments are in its problems
+    // --via: the relay the O&M link connects to; empty address without one.
+    std::string viaAddress;
+    std::uint16_t viaPort = 0;
 };
 
 // The arguments after the program name, Qt's own options already taken out. "--option value" and

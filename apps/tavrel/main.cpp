@@ -34,7 +34,10 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(TAVREL_VERSION));
     QApplication::setWindowIcon(QIcon(tavrel::resource::applicationIcon()));
     tavrel::CTavrelApp app;
-    app.prefill = tavrel::parseCommandLine(argumentsOf(argc, argv)).prefill;
+    tavrel::CommandLine line = tavrel::parseCommandLine(argumentsOf(argc, argv));
+    app.prefill = std::move(line.prefill);
+    app.viaAddress = std::move(line.viaAddress);
+    app.viaPort = line.viaPort;
     app.runMainWindow = tavrel::runMainWindow;
     return app.run();
 }

@@ -45,6 +45,10 @@ int CTavrelApp::run() {
             return kExitSuccess;
         settings = setup.settings();
     }
+    if (!viaAddress.empty()) {
+        settings.viaAddress = viaAddress;
+        settings.viaPort = viaPort;
+    }
 
     if (!runMainWindow)
         return kExitSuccess;

@@ -34,6 +34,9 @@ public:
     MainWindowRunner runMainWindow;
     // Values for the setup dialog from the command line.
     SetupPrefill prefill;
+    // The relay the O&M link goes through (--via); empty address: the repeater's own port.
+    std::string viaAddress;
+    std::uint16_t viaPort = 0;
     // Tells the operator of a bad command-line value; by default on standard error.
     std::function<void(const std::string& problem)> reportProblem;
 

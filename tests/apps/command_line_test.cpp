@@ -66,6 +66,32 @@ TEST(CommandLine, FillsTheSetupValuesAndNamesEveryBadOne) {
     EXPECT_TRUE(parseCommandLine({"--version"}).version);
 }
 
+// --via names the relay the link goes through; it needs --repeater, which still names the run.
+TEST(CommandLine, TakesTheRelayOnlyWithTheRepeater) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string viaAddress;
+        int viaPort;
+        std::vector<std::string> problems;
+    } cases[]{
+        {{"--repeater", "10.0.1.5", "--via", "127.0.0.1:4000"}, "127.0.0.1", 4000, {}},
+        {{"--via=127.0.0.1:4000", "--repeater=10.0.1.5"}, "127.0.0.1", 4000, {}},
+        {{"--repeater", "10.0.1.5", "--via", "127.0.0.1"}, "", 0,
+         {"--via \"127.0.0.1\": not ADDRESS:PORT (IPv4, port 1-65535)"}},
+        {{"--repeater", "10.0.1.5", "--via", "host:70000"}, "", 0,
+         {"--via \"host:70000\": not ADDRESS:PORT (IPv4, port 1-65535)"}},
+        {{"--via", "127.0.0.1:4000"}, "", 0, {"--via: needs --repeater, the repeater it leads to"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+        const CommandLine line = parseCommandLine(c.arguments);
+        EXPECT_EQ(line.viaAddress, c.viaAddress);
+        EXPECT_EQ(line.viaPort, c.viaPort);
+        EXPECT_EQ(line.prefill.problems, c.problems);
+    }
+    EXPECT_TRUE(parseCommandLine({"-h"}).help);
+}
+
 // The program itself, without a display: both are answered before Qt starts.
 TEST(CommandLine, TheProgramAnswersHelpAndVersionOnStandardOutput) {
     for (const auto& [option, expected] :

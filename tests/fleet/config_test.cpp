@@ -58,6 +58,27 @@ TEST_F(ConfigTest, ReadsTheCollectorAndEveryRepeaterInOrder) {
     EXPECT_EQ(config.repeaters[1], (WatchedRepeaterConfig{"South_2", "10.0.1.6", false}));
 }
 
+// The relay's keys, the list of networks with its commas (which the settings reader splits) joined again.
+TEST_F(ConfigTest, ReadsTheRelayKeys) {
+    const ConfigResult result =
+        load("[collector]\nlocal_address=10.0.0.2\n"
+             "[hill]\naddress=10.0.1.5\nrelay_listen=2400\n"
+             "relay_allow=127.0.0.0/8, 10.0.0.0/24\nrelay_max_clients=3\nrelay_commands=off\n"
+             "[dale]\naddress=10.0.1.6\nrelay_listen=10.0.0.2:2401\n");
+    ASSERT_TRUE(result.config) << result.error;
+    const WatchedRepeaterConfig& hill = result.config->repeaters[0];
+    EXPECT_EQ(hill.relayListen, (HostPort{"127.0.0.1", 2400}));
+    EXPECT_EQ(hill.relayAllow, *parseCidrList("127.0.0.0/8,10.0.0.0/24"));
+    EXPECT_EQ(hill.relayMaxClients, 3u);
+    EXPECT_FALSE(hill.relayCommands);
+    const WatchedRepeaterConfig& dale = result.config->repeaters[1];
+    EXPECT_EQ(dale.relayListen, (HostPort{"10.0.0.2", 2401}));
+    EXPECT_EQ(dale.relayAllow, loopbackOnly());
+    EXPECT_EQ(dale.relayMaxClients, kDefaultRelayMaxClients);
+    EXPECT_TRUE(dale.relayCommands);
+    EXPECT_FALSE(result.config->repeaters.size() != 2);
+}
+
 TEST_F(ConfigTest, DefaultsForPortsMetricsAndStateDirectory) {
     const std::string text = "[collector]\nlocal_address=127.0.0.1\n";
     struct Case {
@@ -94,7 +115,19 @@ TEST_F(ConfigTest, EachMistakeNamesFileLineAndWhat) {
     const Case cases[] = {
         {head + "log_prot=1\n", "3: unknown key 'log_prot' in [collector]"},
         {head + "[a]\naddress=10.0.1.5\ncolour=red\n",
-         "5: unknown key 'colour' in [a] (known: address, air_log)"},
+         "5: unknown key 'colour' in [a] (known: address, air_log, relay_listen, relay_allow, "
+         "relay_max_clients, "
+         "relay_commands)"},
+        {head + "[a]\naddress=10.0.1.5\nrelay_listen=10.0.0.1\n",
+         "5: relay_listen '10.0.0.1' is not ADDRESS:PORT or PORT"},
+        {head + "[a]\naddress=10.0.1.5\nrelay_allow=10.0.0.0/8,10.1.0.0/40\n",
+         "5: relay_allow '10.0.0.0/8,10.1.0.0/40' is not a list of IPv4 networks"},
+        {head + "[a]\naddress=10.0.1.5\nrelay_max_clients=0\n", "5: relay_max_clients '0' is out of range"},
+        {head +
+             "[a]\naddress=10.0.1.5\nrelay_listen=2400\n[b]\naddress=10.0.1.6\nrelay_listen=127.0.0.1:2400\n",
+         "8: relay_listen 127.0.0.1:2400 is already [a]'s"},
+        {head + "[a]\naddress=10.0.1.5\nrelay_commands=maybe\n",
+         "5: relay_commands 'maybe' is neither on nor off"},
         {head + "[a]\naddress=10.0.1.256\n", "4: address '10.0.1.256' is not an IPv4 address"},
         {head + "[a]\naddress=10.0.1.5\n[b]\naddress=10.0.1.5\n",
          "6: address 10.0.1.5 is already [a]'s (line 4)"},

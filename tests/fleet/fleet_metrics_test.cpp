@@ -34,6 +34,11 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
     north->connects = 2;
     north->disconnects = 1;
     north->runFileWritable[1] = false; // downlink
+    north->relayed = true;
+    north->relayClients = 2;
+    north->relayCommandsSent = 5;
+    north->relayCommandsRefused = 1;
+    north->relayRefusedConnections = 3;
     metrics.countUnknownSender();
     metrics.countUnknownSender();
 
@@ -54,6 +59,10 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
              "tavrel_airlog_records_received_total{repeater=\"north-hill\"} 7",
              "tavrel_connects_total{repeater=\"north-hill\"} 2",
              "tavrel_disconnects_total{repeater=\"north-hill\"} 1",
+             "tavrel_relay_clients{repeater=\"north-hill\"} 2",
+             "tavrel_relay_commands_total{repeater=\"north-hill\",result=\"sent\"} 5",
+             "tavrel_relay_commands_total{repeater=\"north-hill\",result=\"refused\"} 1",
+             "tavrel_relay_refused_connections_total{repeater=\"north-hill\"} 3",
              "tavrel_unknown_sender_datagrams_total 2",
              "tavrel_build_info{version=\"1.2.3.4\"} 1",
              "tavrel_collector_build_info{version=\"1.2.3.4\"} 1",
@@ -67,11 +76,14 @@ TEST(FleetMetrics, ExposesEveryRepeatersValuesWithTheirLabels) {
     // South has had no report: its alarm states are unknown, not "off", and nothing ever changed.
     EXPECT_EQ(text.find("tavrel_alarm_active{alarm=\"vswr\",repeater=\"south\"}"), std::string::npos);
     EXPECT_EQ(text.find("tavrel_alarm_last_change_timestamp_seconds{alarm=\"vswr\""), std::string::npos);
+    EXPECT_EQ(text.find("tavrel_relay_clients{repeater=\"south\"}"), std::string::npos)
+        << "south has no relay";
 
     metrics.remove(*north);
     const std::string after = exposition(metrics.Collect());
     EXPECT_EQ(after.find("north-hill"), std::string::npos);
     EXPECT_TRUE(hasLine(after, "tavrel_repeater_up{repeater=\"south\"} 0"));
+    EXPECT_EQ(after.find("tavrel_relay_"), std::string::npos) << "no relay, no relay families";
 }
 
 // A failed reload reads 0 and keeps the time of the last success; the next success sets both.

@@ -76,10 +76,25 @@ TEST_F(StatusAndTray, StatusBarShowsTheLinkTheCountsAndOpensTheLogFolder) {
     EXPECT_EQ(w.width(), DialogUnits(w.font()).toPixelsX(405));
     EXPECT_EQ(w.runStatusBar()->width(), w.width());
     EXPECT_TRUE(w.runStatusBar()->isVisible());
+    EXPECT_FALSE(w.runStatusBar()->viaLabel()->isVisible()) << "straight to the repeater";
     QString opened;
     w.runStatusBar()->setFolderOpener([&](const QString& folder) { return opened = folder, true; });
     QTest::mouseClick(w.runStatusBar()->runLogButton(), Qt::LeftButton);
     EXPECT_EQ(opened.toStdString(), exeDir.path() + "/log");
+}
+
+// Through a collector's relay the status bar says so; the caption still names the repeater.
+TEST_F(StatusAndTray, StatusBarNamesTheRelayTheLinkGoesThrough) {
+    MonitorSettings through = settingsFor(62);
+    through.viaAddress = "127.0.25.20";
+    through.viaPort = 2401;
+    CTavrelDlg& w = openAt(through);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.runStatusBar()->viaLabel()->text().toStdString(), "via 127.0.25.20:2401");
+    EXPECT_TRUE(w.runStatusBar()->viaLabel()->isVisible());
+    EXPECT_TRUE(w.windowTitle().contains(QStringLiteral("127.0.4.62")));
+    EXPECT_FALSE(w.windowTitle().contains(QStringLiteral("127.0.25.20")));
 }
 
 TEST_F(StatusAndTray, TrayFollowsTheSessionAndNotifiesUntilNotificationsAreTurnedOff) {

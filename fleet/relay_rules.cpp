@@ -1,0 +1,195 @@
+// The relay's plain rules: address lists, the listen value, command framing and each command's verdict.
+#include "fleet/relay_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <utility>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include "protocol/om_commands.h"
+
+namespace tavrel {
+namespace {
+
+constexpr std::string_view kControlPrefix = "TEST_CTRL_TO_CHCU:";
+constexpr std::string_view kOamPrefix = "TEST_CHCU_TO_OAM:";
+constexpr std::string_view kLogDestinationHead = "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:";
+constexpr std::string_view kAirLogOnHead = "TEST_CTRL_TO_CHCU:AILOGON:";
+
+// The texts without arguments; every other command starts with one of kArgumentHeads.
+constexpr std::array kFixedTexts{
+    om::kHeartbeat,    om::kAlarmQuery,     om::kPaOn,           om::kPaOff,         om::kReset12p8,
+    om::kInitAd9864,   om::kResetBpf,       om::kResetDspRx,     om::kDspLogOn,      om::kDspLogOff,
+    om::kDspLinkLogOn, om::kDspLinkLogOff,  om::kRebootRepeater, om::kShowSwVersion, om::kShowArmState,
+    om::kShowDspState, om::kShowAlarmState, om::kListChannel,    om::kAirLogOff};
+constexpr std::array<std::string_view, 5> kArgumentHeads{
+    kLogDestinationHead, "TEST_CTRL_TO_CHCU:SWICHCHNL:", "TEST_CTRL_TO_CHCU:SETPLL:RX:",
+    "TEST_CTRL_TO_CHCU:SETPLL:TX:", kAirLogOnHead};
+// Questions that change nothing on the repeater: they pass even with relay_commands=off.
+constexpr std::array kQueries{om::kAlarmQuery,   om::kShowSwVersion,  om::kShowArmState,
+                              om::kShowDspState, om::kShowAlarmState, om::kListChannel};
+
+std::size_t findPrefix(std::string_view text, std::size_t from) {
+    return std::min(text.find(kControlPrefix, from), text.find(kOamPrefix, from));
+}
+
+bool completeFixedText(std::string_view text) {
+    bool known = false;
+    for (const std::string_view fixed : kFixedTexts) {
+        if (fixed == text)
+            known = true;
+        else if (fixed.starts_with(text))
+            return false;
+    }
+    return known && std::none_of(kArgumentHeads.begin(), kArgumentHeads.end(),
+                                 [text](std::string_view head) { return head.starts_with(text); });
+}
+
+std::optional<std::uint32_t> hostOrder(std::string_view dotted) {
+    if (dotted.empty() || dotted.size() > 15)
+        return std::nullopt;
+    const std::string text(dotted);
+    in_addr address{};
+    if (::inet_pton(AF_INET, text.c_str(), &address) != 1)
+        return std::nullopt;
+    return ntohl(address.s_addr);
+}
+
+std::optional<std::uint16_t> portOf(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 1 ||
+        value > 65535)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// "ADDRESS,PORT" as SETLOGDST and AILOGON carry it.
+std::optional<HostPort> destinationOf(std::string_view arguments) {
+    const auto comma = arguments.find(',');
+    if (comma == std::string_view::npos || !hostOrder(arguments.substr(0, comma)))
+        return std::nullopt;
+    const auto port = portOf(arguments.substr(comma + 1));
+    if (!port)
+        return std::nullopt;
+    return HostPort{std::string(arguments.substr(0, comma)), *port};
+}
+
+// The command as a log line shows it: bytes outside printable ASCII become '?'.
+std::string printable(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown)
+        if (c < 0x20 || c > 0x7e)
+            c = '?';
+    return shown;
+}
+
+} // namespace
+
+std::optional<std::vector<Cidr>> parseCidrList(std::string_view text) {
+    std::vector<Cidr> list;
+    while (true) {
+        const auto comma = text.find(',');
+        const std::string_view entry = trimmed(text.substr(0, comma));
+        const auto slash = entry.find('/');
+        const auto address = hostOrder(entry.substr(0, slash));
+        unsigned bits = 32;
+        if (slash != std::string_view::npos) {
+            const std::string_view length = entry.substr(slash + 1);
+            const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), bits);
+            if (length.empty() || error != std::errc() || end != length.data() + length.size() || bits > 32)
+                return std::nullopt;
+        }
+        if (!address)
+            return std::nullopt;
+        const std::uint32_t mask = bits == 0 ? 0 : ~std::uint32_t{0} << (32 - bits);
+        list.push_back({*address & mask, mask});
+        if (comma == std::string_view::npos)
+            return list;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::vector<Cidr> loopbackOnly() {
+    return {{0x7f000000u, 0xff000000u}};
+}
+
+bool allowedBy(const std::vector<Cidr>& allow, std::uint32_t address) {
+    return std::any_of(allow.begin(), allow.end(),
+                       [address](const Cidr& net) { return net.contains(address); });
+}
+
+std::optional<HostPort> parseRelayListen(std::string_view text) {
+    text = trimmed(text);
+    const auto colon = text.rfind(':');
+    const std::string_view address = colon == std::string_view::npos ? "127.0.0.1" : text.substr(0, colon);
+    const auto port = portOf(colon == std::string_view::npos ? text : text.substr(colon + 1));
+    if (!port || !hostOrder(address))
+        return std::nullopt;
+    return HostPort{std::string(address), *port};
+}
+
+std::vector<std::string> RelayCommandSplitter::feed(std::string_view chunk) {
+    std::vector<std::string> commands;
+    m_pending.append(chunk);
+    // A prefix at position 0 starts the pending command itself; only a later one ends it.
+    for (auto next = findPrefix(m_pending, 1); next != std::string::npos; next = findPrefix(m_pending, 1)) {
+        commands.push_back(m_pending.substr(0, next));
+        m_pending.erase(0, next);
+    }
+    if (completeFixedText(m_pending) || m_pending.size() > kMaxPendingBytes)
+        commands.push_back(std::exchange(m_pending, {}));
+    return commands;
+}
+
+std::optional<std::string> RelayCommandSplitter::flush() {
+    if (m_pending.empty())
+        return std::nullopt;
+    return std::exchange(m_pending, {});
+}
+
+RelayVerdict judgeClientCommand(std::string_view command, std::string_view origin,
+                                const std::vector<Cidr>& allow, bool commandsOn) {
+    using Kind = RelayVerdict::Kind;
+    const std::string from = "from " + std::string(origin);
+    if (command == om::kHeartbeat)
+        return {Kind::Heartbeat, std::nullopt, {}};
+    if (command == om::kAirLogOff)
+        return {Kind::AirLogOff, std::nullopt, {}};
+    // The repeater's own destinations stay the collector's: these two never reach it.
+    const bool logDestination = command.starts_with(kLogDestinationHead);
+    if (logDestination || command.starts_with(kAirLogOnHead)) {
+        const std::string_view head = logDestination ? kLogDestinationHead : kAirLogOnHead;
+        const std::string_view what = logDestination ? "log" : "air-log";
+        const auto destination = destinationOf(command.substr(head.size()));
+        if (!destination)
+            return {Kind::Refused, std::nullopt,
+                    "RELAY " + std::string(what) + " destination " + from +
+                        " refused, malformed: " + printable(command)};
+        if (!allowedBy(allow, *hostOrder(destination->address)))
+            return {Kind::Refused, destination,
+                    "RELAY " + std::string(what) + " destination " + destination->address + ":" +
+                        std::to_string(destination->port) + " " + from + " refused: outside relay_allow"};
+        return {logDestination ? Kind::LogDestination : Kind::AirLogOn, destination, {}};
+    }
+    if (command == om::kAlarmQuery)
+        return {
+            Kind::Pass, std::nullopt, {}}; // the window's periodic poll, as the collector's own: not written
+    const bool query = std::find(kQueries.begin(), kQueries.end(), command) != kQueries.end();
+    if (!commandsOn && !query)
+        return {Kind::Refused, std::nullopt,
+                "COMMAND " + from + " refused (relay_commands=off): " + printable(command)};
+    return {Kind::Pass, std::nullopt, "COMMAND " + from + ": " + printable(command)};
+}
+
+} // namespace tavrel
