@@ -122,7 +122,8 @@ TEST_F(ConfigTest, EachMistakeNamesFileLineAndWhat) {
          "5: relay_listen '10.0.0.1' is not ADDRESS:PORT or PORT"},
         {head + "[a]\naddress=10.0.1.5\nrelay_allow=10.0.0.0/8,10.1.0.0/40\n",
          "5: relay_allow '10.0.0.0/8,10.1.0.0/40' is not a list of IPv4 networks"},
-        {head + "[a]\naddress=10.0.1.5\nrelay_max_clients=0\n", "5: relay_max_clients '0' is out of range"},
+        {head + "[a]\naddress=10.0.1.5\nrelay_max_clients=0\n",
+         "5: relay_max_clients '0' is not a whole number from 1 to 1024"},
         {head +
              "[a]\naddress=10.0.1.5\nrelay_listen=2400\n[b]\naddress=10.0.1.6\nrelay_listen=127.0.0.1:2400\n",
          "8: relay_listen 127.0.0.1:2400 is already [a]'s"},

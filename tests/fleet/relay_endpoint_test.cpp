@@ -142,6 +142,7 @@ protected:
                            1,
                            2,
                            "",
+                           false,
                            [this](const std::string& text) { m_said.push_back(text); }};
     WatchedRepeaterConfig m_config;
     RepeaterMetrics m_metrics{"hill"};
