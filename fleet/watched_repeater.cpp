@@ -12,7 +12,6 @@
 #include "link/om_link.h"
 #include "platform/narrow_text.h"
 #include "protocol/air_log_record.h"
-#include "protocol/alarm_report.h"
 #include "session/monitor_texts.h"
 #include "session/session_timers.h"
 
@@ -26,9 +25,24 @@ constexpr int kChunksPerWake = 16;
 
 } // namespace
 
+namespace {
+
+std::string repeaterDirectory(const FleetContext& fleet, const WatchedRepeaterConfig& config) {
+    return fleet.stateDir + "/" + config.address;
+}
+
+} // namespace
+
 WatchedRepeater::WatchedRepeater(std::uint32_t id, WatchedRepeaterConfig config, FleetContext& fleet)
-    : m_id(id), m_config(std::move(config)), m_fleet(fleet), m_rules(*this, fleet.wallNow),
-      m_metrics(std::make_shared<RepeaterMetrics>(m_config.name)) {}
+    : m_id(id), m_config(std::move(config)), m_fleet(fleet),
+      m_recorder(repeaterDirectory(fleet, m_config), m_config.address, fleet.stampNow, *this),
+      m_rules(*this, fleet.wallNow), m_link([&random = fleet.random] {
+          std::uniform_int_distribution<int> spread(0, static_cast<int>(kRetryJitter.count()) - 1);
+          return std::chrono::milliseconds(spread(random));
+      }),
+      m_metrics(std::make_shared<RepeaterMetrics>(m_config.name)) {
+    m_rules.setAirLogOnConnect(m_config.airLog);
+}
 
 WatchedRepeater::~WatchedRepeater() {
     m_fleet.timers.stopAll(m_id);
@@ -36,55 +50,50 @@ WatchedRepeater::~WatchedRepeater() {
 }
 
 void WatchedRepeater::start() {
-    const std::string directory = m_fleet.stateDir + "/" + m_config.address;
     std::error_code ignored; // a directory that cannot be made fails the run log's creation, which is told
-    std::filesystem::create_directories(directory, ignored);
-    m_runFiles = RunFiles(directory, m_config.address, m_fleet.stampNow());
-    m_runLogWrites = WriteWatch(m_runFiles.runLogPath());
-    m_downlinkWrites = WriteWatch(m_runFiles.downlinkDataPath());
-    m_uplinkWrites = WriteWatch(m_runFiles.uplinkDataPath());
-    tellWrite(m_runLogWrites, m_runFiles.createRunFiles());
-    reportEvent(versionBanner());
-    retryLater();
+    std::filesystem::create_directories(repeaterDirectory(m_fleet, m_config), ignored);
+    m_recorder.start();
+    appendRunLog(m_link.start(m_fleet.steadyNow()));
+    act(LinkMachine::Action::None);
 }
 
-void WatchedRepeater::tellWrite(WriteWatch& watch, WriteResult result) {
-    if (const auto change = watch.record(result); change && m_fleet.say)
-        m_fleet.say(m_config.name + ": " + *change);
+void WatchedRepeater::appendRunLog(std::string_view text) {
+    m_recorder.append(text);
+}
+
+void WatchedRepeater::onFilingChanged(std::string_view text) {
+    if (m_fleet.say)
+        m_fleet.say(m_config.name + ": " + std::string(text));
 }
 
 void WatchedRepeater::onTimer(int id) {
-    switch (id) {
-    case kConnectAttemptTimer:
-        attemptConnect();
-        break;
-    case kConnectTimeoutTimer: // not answered (repeater switched off): given up and tried afresh
-        closeSocket();
-        retryLater();
-        break;
-    default:
-        // The rules' timers are periodic, as the window's QTimers; a rule that stops one stops it for good.
-        m_fleet.timers.start(key(id), m_fleet.steadyNow() + timer::period(id));
-        m_rules.onTimer(id);
-        break;
+    if (id == kLinkTimer) {
+        act(m_link.onWake(m_fleet.steadyNow()));
+        return;
     }
+    // The rules' timers are periodic, as the window's QTimers; a rule that stops one stops it for good.
+    m_fleet.timers.start(key(id), m_fleet.steadyNow() + timer::period(id));
+    m_rules.onTimer(id);
 }
 
 void WatchedRepeater::onLogDatagram(std::string_view bytes) {
     m_rules.onRepeaterLog();
-    reportEvent(toValidUtf8(bytes));
+    appendRunLog(toValidUtf8(bytes));
     m_metrics->logLines.fetch_add(1, std::memory_order_relaxed);
 }
 
 void WatchedRepeater::onAirRecord(std::span<const std::uint8_t> bytes) {
-    const AirLogLines lines = describeAirLogRecord(bytes);
-    tellWrite(lines.downlink ? m_downlinkWrites : m_uplinkWrites,
-              m_runFiles.appendDataLine(lines.downlink, lines.fileLine));
+    m_recorder.fileAirRecord(bytes);
+    m_rules.onAirLogRecord();
     m_metrics->airRecords.fetch_add(1, std::memory_order_relaxed);
 }
 
 void WatchedRepeater::sendLogDestination() {
     send(om::formatLogDestination(m_fleet.localAddress, m_fleet.logPort));
+}
+
+void WatchedRepeater::sendAirLogOn() {
+    send(om::formatAirLogOn(m_fleet.localAddress, m_fleet.airPort));
 }
 
 void WatchedRepeater::startReceivers() {
@@ -104,21 +113,39 @@ void WatchedRepeater::stopTimer(int id) {
     m_fleet.timers.stop(key(id));
 }
 
-void WatchedRepeater::reportEvent(std::string_view text) {
-    tellWrite(m_runLogWrites, m_runFiles.appendRunLog(formatStampedLine(m_fleet.stampNow(), text)));
-}
-
 void WatchedRepeater::reportConnection(bool connected) {
     m_metrics->up.store(connected, std::memory_order_relaxed);
     (connected ? m_metrics->connects : m_metrics->disconnects).fetch_add(1, std::memory_order_relaxed);
     if (!connected)
         m_metrics->alarmsKnown.store(false, std::memory_order_relaxed);
-    if (connected && m_config.airLog)
-        send(om::formatAirLogOn(m_fleet.localAddress, m_fleet.airPort));
+}
+
+void WatchedRepeater::act(LinkMachine::Action action) {
+    switch (action) {
+    case LinkMachine::Action::Connect:
+        attemptConnect();
+        return; // sets the wake-up itself
+    case LinkMachine::Action::Abandon:
+        closeSocket();
+        break;
+    case LinkMachine::Action::ReportConnected:
+        m_fleet.poller.modify(m_token, m_socket.fd(), EPOLLIN | EPOLLRDHUP);
+        m_rules.onConnected();
+        break;
+    case LinkMachine::Action::ReportLost:
+        closeSocket();
+        m_rules.onDisconnected();
+        break;
+    case LinkMachine::Action::None:
+        break;
+    }
+    if (const auto wake = m_link.wakeAt())
+        m_fleet.timers.start(key(kLinkTimer), *wake);
+    else
+        m_fleet.timers.stop(key(kLinkTimer));
 }
 
 void WatchedRepeater::attemptConnect() {
-    m_lastAttempt = m_fleet.steadyNow();
     m_socket = Socket::tcp();
     sockaddr_in address{};
     // Option failures are ignored as on the window's reconnects: the link still works, only slower to notice
@@ -127,31 +154,23 @@ void WatchedRepeater::attemptConnect() {
         enableLinkKeepAlive(m_socket);
         m_socket.setOption(IPPROTO_TCP, TCP_NODELAY, 1);
     }
-    if (!m_socket.valid() || !m_socket.setNonBlocking(true) ||
-        !makeIPv4Address(m_config.address, OmLink::serverPort, address)) {
-        closeSocket();
-        retryLater();
+    const bool started =
+        m_socket.valid() && m_socket.setNonBlocking(true) &&
+        makeIPv4Address(m_config.address, OmLink::serverPort, address) &&
+        (::connect(m_socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+         errno == EINPROGRESS);
+    if (started)
+        m_token = m_fleet.poller.add(m_socket.fd(), EPOLLOUT,
+                                     [this](std::uint32_t events) { onLinkEvents(events); });
+    if (!started || m_token == 0) {
+        act(m_link.onConnectFailed(m_fleet.steadyNow()));
         return;
     }
-    const int result = ::connect(m_socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    if (result != 0 && errno != EINPROGRESS) {
-        closeSocket();
-        retryLater();
-        return;
-    }
-    m_token =
-        m_fleet.poller.add(m_socket.fd(), EPOLLOUT, [this](std::uint32_t events) { onLinkEvents(events); });
-    if (m_token == 0) {
-        closeSocket();
-        retryLater();
-        return;
-    }
-    m_state = LinkState::Connecting;
-    m_fleet.timers.start(key(kConnectTimeoutTimer), m_lastAttempt + OmLink::kConnectTimeout);
+    act(LinkMachine::Action::None); // the attempt's time-out
 }
 
 void WatchedRepeater::onLinkEvents(std::uint32_t events) {
-    if (m_state == LinkState::Connected) {
+    if (m_link.state() == LinkState::Connected) {
         readLink();
         return;
     }
@@ -159,19 +178,10 @@ void WatchedRepeater::onLinkEvents(std::uint32_t events) {
     socklen_t size = sizeof error;
     if ((events & (EPOLLERR | EPOLLHUP)) != 0 ||
         ::getsockopt(m_socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
-        m_fleet.timers.stop(key(kConnectTimeoutTimer));
-        closeSocket();
-        retryLater();
+        act(m_link.onConnectFailed(m_fleet.steadyNow()));
         return;
     }
-    linkUp();
-}
-
-void WatchedRepeater::linkUp() {
-    m_fleet.timers.stop(key(kConnectTimeoutTimer));
-    m_fleet.poller.modify(m_token, m_socket.fd(), EPOLLIN | EPOLLRDHUP);
-    m_state = LinkState::Connected;
-    m_rules.onConnected();
+    act(m_link.onConnectSucceeded());
 }
 
 void WatchedRepeater::readLink() {
@@ -179,32 +189,15 @@ void WatchedRepeater::readLink() {
     for (int chunk = 0; chunk < kChunksPerWake; ++chunk) {
         const ssize_t received = ::recv(m_socket.fd(), buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (received > 0) {
-            const std::string_view text(buffer.data(), static_cast<std::size_t>(received));
-            m_rules.onOmData(text);
-            if (parseAlarmReport(text))
-                syncAlarmMetrics();
+            m_rules.onOmData(std::string_view(buffer.data(), static_cast<std::size_t>(received)));
             continue;
         }
         if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
             return;
-        linkLost(); // closed by the repeater, reset, shut down after a failed send, or given up by keep-alive
+        // Closed by the repeater, reset, shut down after a failed send, or given up by keep-alive.
+        act(m_link.onLost(m_fleet.steadyNow()));
         return;
     }
-}
-
-void WatchedRepeater::linkLost() {
-    closeSocket();
-    m_rules.onDisconnected();
-    retryLater();
-}
-
-void WatchedRepeater::retryLater() {
-    // At least the window's pause after the previous attempt began, plus the jitter.
-    const auto now = m_fleet.steadyNow();
-    const auto earliest = std::max(now, m_lastAttempt + OmLink::kRetryPause);
-    std::uniform_int_distribution<int> spread(0, static_cast<int>(kRetryJitter.count()) - 1);
-    m_fleet.timers.start(key(kConnectAttemptTimer),
-                         earliest + std::chrono::milliseconds(spread(m_fleet.random)));
 }
 
 void WatchedRepeater::closeSocket() {
@@ -212,21 +205,20 @@ void WatchedRepeater::closeSocket() {
         m_fleet.poller.remove(m_token, m_socket.fd());
     m_token = 0;
     m_socket.close();
-    m_state = LinkState::Waiting;
 }
 
 bool WatchedRepeater::send(std::string_view text) {
-    return m_state == LinkState::Connected &&
+    return m_link.state() == LinkState::Connected &&
            m_socket.send(text.data(), text.size(), MSG_DONTWAIT) == static_cast<ssize_t>(text.size());
 }
 
 void WatchedRepeater::sendCheckingLink(std::string_view text) {
     // As the window's link: a failed check shuts the socket down, and its reading sees the loss.
-    if (m_state == LinkState::Connected && !send(text))
+    if (m_link.state() == LinkState::Connected && !send(text))
         m_socket.shutdownBoth();
 }
 
-void WatchedRepeater::syncAlarmMetrics() {
+void WatchedRepeater::reportAlarmState() {
     const AlarmTracker& alarms = m_rules.alarms();
     for (int lamp = 0; lamp < kLampCount; ++lamp) {
         const auto i = static_cast<std::size_t>(lamp);

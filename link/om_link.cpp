@@ -17,7 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::string_view kConnectingText = "Connecting to repeater...";
 constexpr std::string_view kQuitText = "O&M communication task quit";
 constexpr std::size_t kAddressMaxChars = 15;
 constexpr std::size_t kReceiveChunkBytes = 256;
@@ -151,22 +150,26 @@ bool OmLink::hasSocket() const {
 }
 
 void OmLink::run(Socket socket) {
-    m_hub.postStatusText(kConnectingText);
-    Clock::time_point nextAttempt = Clock::now();
+    // The machine decides when to try and when to give an attempt up; this task carries it out blocking.
+    m_hub.postStatusText(m_machine.start(Clock::now()));
     while (running()) {
-        if (!pauseUntil(nextAttempt))
+        const std::optional<Clock::time_point> wake = m_machine.wakeAt();
+        if (!wake || !pauseUntil(*wake))
             break;
-        nextAttempt = Clock::now() + kRetryPause;
+        if (m_machine.onWake(Clock::now()) != LinkMachine::Action::Connect)
+            continue;
         if (!socket.valid())
             socket = freshSocket();
         const Attempt attempt = connectOnce(socket);
         if (attempt == Attempt::Stopped)
             break;
         if (attempt == Attempt::Failed) {
+            m_machine.onConnectFailed(Clock::now());
             socket = freshSocket(); // silently, and never reusing a socket whose connect failed
             continue;
         }
 
+        m_machine.onConnectSucceeded();
         const auto connected = std::make_shared<Socket>(std::move(socket));
         if (!publish(connected))
             break;
@@ -176,9 +179,11 @@ void OmLink::run(Socket socket) {
         unpublish(connected);
         if (ending == Ending::Stopped || !running())
             break;
+        m_machine.onLost(Clock::now());
         m_hub.notify(NotifyOmDisconnected, {});
         socket = freshSocket();
     }
+    m_machine.stop();
     m_hub.postStatusText(kQuitText);
 }
 
@@ -204,7 +209,8 @@ OmLink::Attempt OmLink::connectOnce(const Socket& socket) {
     if (errno != EINPROGRESS)
         return Attempt::Failed;
 
-    const Wait wait = waitFor(socket.fd(), POLLOUT, m_wake.fd(), Clock::now() + kConnectTimeout);
+    // Until the machine gives the attempt up.
+    const Wait wait = waitFor(socket.fd(), POLLOUT, m_wake.fd(), m_machine.wakeAt());
     if (wait == Wait::Woken || !running())
         return Attempt::Stopped;
     if (wait != Wait::Ready)

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "handoff/notification.h"
+#include "link/link_machine.h"
 #include "platform/socket.h"
 #include "platform/wake_event.h"
 
@@ -26,11 +27,8 @@ bool enableLinkKeepAlive(const Socket& socket);
 class OmLink {
 public:
     static constexpr std::uint16_t serverPort = 2301;
-    // Connection attempts start at least this far apart, so a refusing or flapping repeater is neither
-    // flooded nor spins a core, and one that comes back is connected well within a second.
-    static constexpr std::chrono::milliseconds kRetryPause{300};
-    // A connect that is not answered (repeater switched off) is given up after this and tried afresh.
-    static constexpr std::chrono::milliseconds kConnectTimeout{2000};
+    static constexpr std::chrono::milliseconds kRetryPause = LinkMachine::kRetryPause;
+    static constexpr std::chrono::milliseconds kConnectTimeout = LinkMachine::kConnectTimeout;
 
     explicit OmLink(NotificationHub& hub);
     ~OmLink(); // stops the task and waits for it
@@ -76,6 +74,7 @@ private:
 
     NotificationHub& m_hub;
     std::string m_serverAddress;
+    LinkMachine m_machine; // the task's alone
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_runFlag{false};
     // Only the connected socket is published. It is shared with the window thread's sends; the descriptor

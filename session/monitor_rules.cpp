@@ -22,6 +22,8 @@ void MonitorRules::onConnected() {
     lampsMayHaveChanged();
     m_actions.startTimer(timer::kAlarmQuery);
     m_actions.startTimer(timer::kLampPaint);
+    if (m_airLogOnConnect)
+        m_actions.sendAirLogOn();
     m_actions.reportConnection(true);
 }
 
@@ -45,6 +47,7 @@ void MonitorRules::onOmData(std::string_view chunk) {
         }
         m_lamps.applyReport(*bits);
         lampsMayHaveChanged();
+        m_actions.reportAlarmState();
     }
 }
 

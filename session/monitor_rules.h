@@ -22,6 +22,9 @@ public:
     virtual void sendAlarmQuery() = 0;
     // SETLOGDST with the repeater-log receiver's address and port.
     virtual void sendLogDestination() = 0;
+    // AILOGON with the air-log receiver's address and port (on connect, when asked for by
+    // setAirLogOnConnect).
+    virtual void sendAirLogOn() {}
     // Starts both UDP receivers; the repeater-log receiver announces itself with SETLOGDST once it started.
     virtual void startReceivers() = 0;
     // Starts the timer with its full period, restarting it when it runs already.
@@ -34,6 +37,8 @@ public:
     virtual void reportLamps() = 0;
     // An alarm came, went or was found active; its event-log line has been reported just before.
     virtual void reportAlarmTransition(const AlarmTransition& /*transition*/) {}
+    // An alarm report was taken: MonitorRules::alarms() holds the state it gave, after its transitions.
+    virtual void reportAlarmState() {}
 };
 
 class MonitorRules {
@@ -44,7 +49,7 @@ public:
         : m_actions(actions), m_wallTime(std::move(wallTime)), m_status(m_wallTime()) {}
 
     // The link is up: flag, heartbeat and its timer, the receivers (first time only), the SETLOGDST repeats,
-    // lamps Normal, then the alarm query and lamp timers; the front end is told last.
+    // lamps Normal, then the alarm query and lamp timers, AILOGON when asked for; the front end is told last.
     void onConnected();
     // The link is down: flag, every timer stopped, lamps dark; the front end is told last.
     void onDisconnected();
@@ -59,6 +64,9 @@ public:
     void onTimer(int id);
     // The operator's "Auto": alarm queries are sent and alarmed lamps blink only while it is on.
     void setAutoPolling(bool on) { m_autoPolling = on; }
+    // Whether every connect asks the repeater for its air log (the collector's air_log=on); off by default:
+    // the window's operator asks from the menu.
+    void setAirLogOnConnect(bool on) { m_airLogOnConnect = on; }
 
     bool connected() const { return m_connected; }
     bool receiversStarted() const { return m_receiversStarted; }
@@ -85,6 +93,7 @@ private:
     bool m_connected = false;        // ConnectedFlag
     bool m_receiversStarted = false; // ReceiversStarted
     bool m_autoPolling = true;
+    bool m_airLogOnConnect = false;
 };
 
 } // namespace tavrel

@@ -17,11 +17,10 @@
 #include "receivers/udp_receiver.h"
 #include "session/monitor_rules.h"
 #include "session/monitor_settings.h"
-#include "session/run_files.h"
+#include "session/run_recorder.h"
 #include "session/session_listener.h"
 #include "session/session_timers.h"
 #include "session/stamped_time.h"
-#include "session/write_watch.h"
 
 class QTimer;
 
@@ -39,7 +38,10 @@ struct SessionOptions {
     NotificationHub::Waits waits = NotificationHub::Waits::WatchFirst;
 };
 
-class RepeaterSession : public QObject, public NotificationWindow, private MonitorActions {
+class RepeaterSession : public QObject,
+                        public NotificationWindow,
+                        private MonitorActions,
+                        private RunRecorderListener {
     Q_OBJECT
 public:
     RepeaterSession(MonitorSettings settings, std::string logDirectory, SessionOptions options = {},
@@ -83,7 +85,9 @@ public:
     void onTimer(int id) { m_rules.onTimer(id); }
 
     const MonitorSettings& settings() const { return m_settings; }
-    const RunFiles& runFiles() const { return m_runFiles; }
+    const RunFiles& runFiles() const { return m_recorder.files(); }
+    // The run's filing; startAfresh() on it begins new run files.
+    RunRecorder& recorder() { return m_recorder; }
     bool connected() const { return m_rules.connected(); }
     bool receiversStarted() const { return m_rules.receiversStarted(); }
     bool autoPolling() const { return m_rules.autoPolling(); }
@@ -113,7 +117,9 @@ private:
     void reportLamps() override;
     void reportAlarmTransition(const AlarmTransition& transition) override;
 
-    void tellEventLine(std::string_view stampedLine);
+    // RunRecorderListener
+    void onRecordedLine(std::string_view stampedLine) override;
+
     void onRepeaterLog(const Payload& payload);
     void onAirLogRecord(const Payload& payload);
     QTimer* timer(int id) const;
@@ -121,11 +127,7 @@ private:
 
     const MonitorSettings m_settings;
     SessionOptions m_options;
-    StampClock m_clock;
-    RunFiles m_runFiles;
-    WriteWatch m_runLogWrites{m_runFiles.runLogPath()};
-    WriteWatch m_downlinkWrites{m_runFiles.downlinkDataPath()};
-    WriteWatch m_uplinkWrites{m_runFiles.uplinkDataPath()};
+    RunRecorder m_recorder;
     std::vector<SessionListener*> m_listeners;
     MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};
