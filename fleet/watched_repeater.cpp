@@ -103,9 +103,6 @@ void WatchedRepeater::startReceivers() {
 }
 
 void WatchedRepeater::startTimer(int id) {
-    if (id == timer::kLampPaint)
-        return; // the lamps' blinking is for eyes only; a thousand repeaters would wake the loop 5,000
-                // times/s
     m_fleet.timers.start(key(id), m_fleet.steadyNow() + timer::period(id));
 }
 
@@ -218,7 +215,7 @@ void WatchedRepeater::sendCheckingLink(std::string_view text) {
         m_socket.shutdownBoth();
 }
 
-void WatchedRepeater::reportAlarmState() {
+void WatchedRepeater::reportAlarmState(std::int32_t /*bits*/) {
     const AlarmTracker& alarms = m_rules.alarms();
     for (int lamp = 0; lamp < kLampCount; ++lamp) {
         const auto i = static_cast<std::size_t>(lamp);

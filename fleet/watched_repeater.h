@@ -73,8 +73,7 @@ private:
     void stopTimer(int id) override;
     void reportEvent(std::string_view text) override { appendRunLog(text); }
     void reportConnection(bool connected) override;
-    void reportLamps() override {} // no lamps to show
-    void reportAlarmState() override;
+    void reportAlarmState(std::int32_t bits) override;
 
     // Carries out what the link machine asks and sets its next wake-up.
     void act(LinkMachine::Action action);

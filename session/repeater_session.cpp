@@ -210,9 +210,9 @@ void RepeaterSession::reportAlarmTransition(const AlarmTransition& transition) {
         listener->onAlarmTransition(transition);
 }
 
-void RepeaterSession::reportLamps() {
+void RepeaterSession::reportAlarmState(std::int32_t bits) {
     for (SessionListener* listener : m_listeners)
-        listener->onLampsChanged();
+        listener->onAlarmState(bits);
 }
 
 } // namespace tavrel

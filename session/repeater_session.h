@@ -1,4 +1,4 @@
-// One repeater's monitoring run: the O&M link, both UDP receivers, the run files, the four timers and the
+// One repeater's monitoring run: the O&M link, both UDP receivers, the run files, the three timers and the
 // rules that tie them together. A QtCore object on the thread that created it; front ends listen to it.
 #pragma once
 
@@ -91,7 +91,6 @@ public:
     bool connected() const { return m_rules.connected(); }
     bool receiversStarted() const { return m_rules.receiversStarted(); }
     bool autoPolling() const { return m_rules.autoPolling(); }
-    const AlarmLamps& lamps() const { return m_rules.lamps(); }
     const AlarmTracker& alarms() const { return m_rules.alarms(); }
     const AlarmHistory& alarmHistory() const { return m_rules.alarmHistory(); }
     const RunStatus& status() const { return m_rules.status(); }
@@ -114,8 +113,8 @@ private:
     void stopTimer(int id) override;
     void reportEvent(std::string_view text) override { appendEvent(text); }
     void reportConnection(bool connected) override;
-    void reportLamps() override;
     void reportAlarmTransition(const AlarmTransition& transition) override;
+    void reportAlarmState(std::int32_t bits) override;
 
     // RunRecorderListener
     void onRecordedLine(std::string_view stampedLine) override;
