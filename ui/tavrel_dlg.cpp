@@ -47,6 +47,8 @@ CTavrelDlg::~CTavrelDlg() {
 
 void CTavrelDlg::onEventLine(std::string_view stampedLine) {
     m_eventLog.appendLine(stampedLine);
+    if (!m_statusTick->isActive()) // a log line changes the counts
+        planStatusTick(m_session.now());
 }
 
 void CTavrelDlg::onAlarmState(std::int32_t bits) {
@@ -60,7 +62,7 @@ void CTavrelDlg::onLampTick() {
 }
 
 void CTavrelDlg::lampsMayHaveChanged() {
-    const bool mayBlink = m_session.connected() && m_lamps.alarmBits() != 0;
+    const bool mayBlink = m_session.connected() && (m_lamps.alarmBits() != 0 || !m_rests.lampTimer);
     if (!mayBlink)
         m_lampTimer->stop();
     else if (!m_lampTimer->isActive())
@@ -73,6 +75,8 @@ void CTavrelDlg::lampsMayHaveChanged() {
 }
 
 void CTavrelDlg::onAirLogRecord(bool downlink, std::string_view displayLine) {
+    if (!m_statusTick->isActive())
+        planStatusTick(m_session.now());
     m_airLogDlg->addRecordLine(
         downlink ? 0 : 1, QString::fromUtf8(displayLine.data(), static_cast<qsizetype>(displayLine.size())));
 }
@@ -88,6 +92,12 @@ void CTavrelDlg::showLamps() {
         m_shownLamps[i] = icon;
     }
     m_lampsShown = true;
+}
+
+void CTavrelDlg::setIdleRests(IdleRests rests) {
+    m_rests = rests;
+    lampsMayHaveChanged();
+    planStatusTick(m_session.now());
 }
 
 void CTavrelDlg::reject() {
