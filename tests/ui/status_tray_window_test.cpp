@@ -51,7 +51,7 @@ protected:
 
 // An idle window with a live link is not woken: its clocks run only while they have something to show.
 TEST_F(StatusAndTray, TimersRestWhileNothingRunsOrBlinks) {
-    CTavrelDlg& w = open(64);
+    CTavrelDlg& w = open(63);
     QTimer* status = w.findChild<QTimer*>(QStringLiteral("statusTick"));
     QTimer* lamps = windowTimer(w, 103);
     ASSERT_TRUE(status && lamps);
