@@ -31,11 +31,10 @@ struct WindowOptions {
     // Speed mechanisms switched off, to measure what each brings.
     bool hubWatch = true;
     EventLogTuning tuning;
-    CTavrelDlg::IdleRests rests;
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", "lamp-rest", "clock-rest", comma-separated.
+// "hub-watch", "batching", comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -45,10 +44,6 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.hubWatch = false;
         else if (name == "batching")
             options.tuning.batchLines = false;
-        else if (name == "lamp-rest")
-            options.rests.lampTimer = false;
-        else if (name == "clock-rest")
-            options.rests.statusClock = false;
         else if (!name.empty())
             return false;
         at = end + 1;
@@ -161,7 +156,7 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S] [--without hub-watch,batching,lamp-rest,clock-rest]");
+              "[--max-seconds S] [--without hub-watch,batching]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -181,7 +176,6 @@ int runWindowProcess(int argc, char** argv) {
     {
         CTavrelDlg window(session);
         window.eventLog().setTuning(options->tuning);
-        window.setIdleRests(options->rests);
         ConnectionReporter reporter(window, options->airLogOn);
         session.addListener(reporter);
         reply("runlog " + session.runFiles().runLogPath());

@@ -53,9 +53,6 @@ void RunStatusBar::showStatus(const RunStatus& status, WallClock::time_point now
     if (m_counts->text().isEmpty() || now - m_countsShownAt >= kCountsPeriod) {
         show(m_counts, text(formatRunCounts(status)));
         m_countsShownAt = now;
-        m_countsShown = true;
-        m_shownLogLines = status.logLines();
-        m_shownAirRecords = status.airRecords();
     }
     if (resized)
         showPath();

@@ -26,15 +26,6 @@ public:
     static constexpr std::chrono::seconds kCountsPeriod{5};
 
     void showStatus(const RunStatus& status, WallClock::time_point now);
-    // Whether the counts shown are the status's.
-    bool countsCurrent(const RunStatus& status) const {
-        return m_countsShown && status.logLines() == m_shownLogLines &&
-               status.airRecords() == m_shownAirRecords;
-    }
-    // How long until showStatus() takes new counts again.
-    std::chrono::milliseconds countsDueIn(WallClock::time_point now) const {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(m_countsShownAt + kCountsPeriod - now);
-    }
     // The path is shown (shortened in the middle when the bar is too narrow); a click opens its folder.
     // Setting the same path again does nothing.
     void setRunLogPath(const std::string& path);
@@ -53,9 +44,6 @@ private:
     QLabel* m_link = nullptr;
     QLabel* m_counts = nullptr;
     WallClock::time_point m_countsShownAt{};
-    bool m_countsShown = false;
-    std::uint64_t m_shownLogLines = 0;
-    std::uint64_t m_shownAirRecords = 0;
     QToolButton* m_runLog = nullptr;
     QString m_path;
     FolderOpener m_openFolder;

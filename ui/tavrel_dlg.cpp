@@ -47,8 +47,6 @@ CTavrelDlg::~CTavrelDlg() {
 
 void CTavrelDlg::onEventLine(std::string_view stampedLine) {
     m_eventLog.appendLine(stampedLine);
-    if (!m_statusTick->isActive()) // a log line changes the counts
-        planStatusTick(m_session.now());
 }
 
 void CTavrelDlg::onAlarmState(std::int32_t bits) {
@@ -62,7 +60,7 @@ void CTavrelDlg::onLampTick() {
 }
 
 void CTavrelDlg::lampsMayHaveChanged() {
-    const bool mayBlink = m_session.connected() && (m_lamps.alarmBits() != 0 || !m_rests.lampTimer);
+    const bool mayBlink = m_session.connected() && m_lamps.alarmBits() != 0;
     if (!mayBlink)
         m_lampTimer->stop();
     else if (!m_lampTimer->isActive())
@@ -75,8 +73,6 @@ void CTavrelDlg::lampsMayHaveChanged() {
 }
 
 void CTavrelDlg::onAirLogRecord(bool downlink, std::string_view displayLine) {
-    if (!m_statusTick->isActive())
-        planStatusTick(m_session.now());
     m_airLogDlg->addRecordLine(
         downlink ? 0 : 1, QString::fromUtf8(displayLine.data(), static_cast<qsizetype>(displayLine.size())));
 }
@@ -92,12 +88,6 @@ void CTavrelDlg::showLamps() {
         m_shownLamps[i] = icon;
     }
     m_lampsShown = true;
-}
-
-void CTavrelDlg::setIdleRests(IdleRests rests) {
-    m_rests = rests;
-    lampsMayHaveChanged();
-    planStatusTick(m_session.now());
 }
 
 void CTavrelDlg::reject() {

@@ -42,13 +42,8 @@ public:
                         QWidget* parent = nullptr);
     ~CTavrelDlg() override;
 
-    // What an idle window leaves resting: the lamp timer while no lamp blinks, the status clock while the bar
-    // shows no running time. The bench switches each off to measure what it saves.
-    struct IdleRests {
-        bool lampTimer = true;
-        bool statusClock = true;
-    };
-    void setIdleRests(IdleRests rests);
+    // How often the status bar and the tray's link-down notice look at the session.
+    static constexpr std::chrono::milliseconds kStatusPeriod{1000};
 
     // SessionListener
     void onEventLine(std::string_view stampedLine) override;
@@ -57,8 +52,7 @@ public:
     void onAlarmTransition(const AlarmTransition& transition) override;
     void onAirLogRecord(bool downlink, std::string_view displayLine) override;
 
-    // The status timer's handler: the status bar's texts, the tray's link-down notice; then the timer is set
-    // for when it is next needed (ui/status_clock.h).
+    // The status timer's handler: the status bar's texts, the tray's link-down notice.
     void onStatusTick();
     // The lamp timer's handler (timer 103, every 200 ms while an alarm is reported on a live link): alarmed
     // lamps alternate while "Auto" is on, else stay steady red.
@@ -100,7 +94,6 @@ private:
     // Shows the lamps and the tray when a lamp's picture changed, and runs the lamp timer only while a lamp
     // may blink: an idle window is not woken five times a second.
     void lampsMayHaveChanged();
-    void planStatusTick(WallClock::time_point now);
     void showTray();
     void notify(const std::optional<TrayMessage>& message);
 
@@ -127,7 +120,6 @@ private:
     RunStatusBar* m_statusBar = nullptr;
     QTimer* m_statusTick = nullptr;
     QTimer* m_lampTimer = nullptr;
-    IdleRests m_rests;
     QAction* m_notificationsAction = nullptr;
 
     EventLog m_eventLog;

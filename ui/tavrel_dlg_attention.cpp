@@ -12,7 +12,6 @@
 #include "ui/desktop_tray.h"
 #include "ui/find_bar.h"
 #include "ui/run_status_bar.h"
-#include "ui/status_clock.h"
 
 namespace tavrel {
 namespace {
@@ -56,8 +55,9 @@ void CTavrelDlg::createAttentionParts() {
     connect(find, &QAction::triggered, this, &CTavrelDlg::openFindBar);
 
     m_statusTick = new QTimer(this);
-    m_statusTick->setObjectName(QStringLiteral("statusTick"));
+    m_statusTick->setInterval(kStatusPeriod);
     connect(m_statusTick, &QTimer::timeout, this, &CTavrelDlg::onStatusTick);
+    m_statusTick->start();
 
     m_lampTimer = new QTimer(this);
     m_lampTimer->setObjectName(QStringLiteral("timer%1").arg(timer::kLampPaint));
@@ -95,22 +95,6 @@ void CTavrelDlg::onStatusTick() {
     const WallClock::time_point now = m_session.now();
     m_statusBar->showStatus(m_session.status(), now);
     notify(m_notices.onTick(now));
-    planStatusTick(now);
-}
-
-void CTavrelDlg::planStatusTick(WallClock::time_point now) {
-    if (!m_rests.statusClock) {
-        if (!m_statusTick->isActive())
-            m_statusTick->start(kStatusPeriod);
-        return;
-    }
-    const RunStatus& status = m_session.status();
-    const auto next = nextStatusTick(m_session.connected(), m_statusBar->countsCurrent(status),
-                                     m_statusBar->countsDueIn(now));
-    if (!next)
-        m_statusTick->stop();
-    else if (!m_statusTick->isActive() || m_statusTick->interval() != next->count())
-        m_statusTick->start(*next);
 }
 
 void CTavrelDlg::openFindBar() {

@@ -49,40 +49,6 @@ protected:
     std::vector<std::string> messages;
 };
 
-// An idle window with a live link is not woken: its clocks run only while they have something to show.
-TEST_F(StatusAndTray, TimersRestWhileNothingRunsOrBlinks) {
-    CTavrelDlg& w = open(63);
-    QTimer* status = w.findChild<QTimer*>(QStringLiteral("statusTick"));
-    QTimer* lamps = windowTimer(w, 103);
-    ASSERT_TRUE(status && lamps);
-    EXPECT_EQ(status->isActive() ? status->interval() : 0, 1000) << "Connecting for ... runs";
-
-    deliver(w.session(), NotifyOmConnected);
-    EXPECT_FALSE(status->isActive());
-    EXPECT_FALSE(lamps->isActive());
-    deliver(w.session(), NotifyRepeaterLog, textPayload("a log line"));
-    ASSERT_TRUE(status->isActive()) << "the new count waits to be shown";
-    EXPECT_LE(status->interval(), 5000);
-    wallNow += 5s;
-    w.onStatusTick();
-    EXPECT_EQ(counts(), "Log lines: 1  Air records: 0");
-    EXPECT_FALSE(status->isActive());
-
-    deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:1"));
-    EXPECT_TRUE(lamps->isActive());
-    deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:0"));
-    EXPECT_FALSE(lamps->isActive());
-
-    // The bench's switches bring the old rhythm back, to measure what resting saves.
-    w.setIdleRests({.lampTimer = false, .statusClock = false});
-    EXPECT_TRUE(status->isActive());
-    EXPECT_TRUE(lamps->isActive());
-    w.setIdleRests({});
-    deliver(w.session(), NotifyOmDisconnected);
-    EXPECT_FALSE(lamps->isActive());
-    EXPECT_EQ(status->isActive() ? status->interval() : 0, 1000) << "Reconnecting for ... runs";
-}
-
 TEST_F(StatusAndTray, StatusBarShowsTheLinkTheCountsAndOpensTheLogFolder) {
     CTavrelDlg& w = open(61);
     EXPECT_EQ(link(), "Connecting for 00:00:00");
