@@ -60,7 +60,7 @@ void CTavrelDlg::onLampTick() {
 }
 
 void CTavrelDlg::lampsMayHaveChanged() {
-    const bool mayBlink = m_session.connected() && m_lamps.alarmBits() != 0;
+    const bool mayBlink = m_session.connected() && (m_lamps.alarmBits() != 0 || !m_lampRest);
     if (!mayBlink)
         m_lampTimer->stop();
     else if (!m_lampTimer->isActive())
@@ -88,6 +88,11 @@ void CTavrelDlg::showLamps() {
         m_shownLamps[i] = icon;
     }
     m_lampsShown = true;
+}
+
+void CTavrelDlg::setLampRest(bool on) {
+    m_lampRest = on;
+    lampsMayHaveChanged();
 }
 
 void CTavrelDlg::reject() {

@@ -52,6 +52,9 @@ public:
     void onAlarmTransition(const AlarmTransition& transition) override;
     void onAirLogRecord(bool downlink, std::string_view displayLine) override;
 
+    // Whether the lamp timer rests while no lamp blinks (the default); the bench switches the rest off to
+    // measure what it saves: the timer then runs while the link is up, as it once did.
+    void setLampRest(bool on);
     // The status timer's handler: the status bar's texts, the tray's link-down notice.
     void onStatusTick();
     // The lamp timer's handler (timer 103, every 200 ms while an alarm is reported on a live link): alarmed
@@ -120,6 +123,7 @@ private:
     RunStatusBar* m_statusBar = nullptr;
     QTimer* m_statusTick = nullptr;
     QTimer* m_lampTimer = nullptr;
+    bool m_lampRest = true;
     QAction* m_notificationsAction = nullptr;
 
     EventLog m_eventLog;

@@ -150,6 +150,8 @@ TEST_F(MonitorWindow, ConnectStartsReceiversTimersAndNormalLamps) {
     EXPECT_EQ(lamps(w), all(LampIcon::Normal)) << "a reconnection starts from Normal whatever was reported";
     EXPECT_EQ(w.lamps().alarmBits(), 0);
     EXPECT_EQ(activeTimers(w), 3);
+    w.setLampRest(false); // the bench's switch: the old rhythm, to measure what the rest saves
+    EXPECT_EQ(activeTimers(w), 4);
 }
 
 TEST_F(MonitorWindow, SecondConnectKeepsTheReceiversAndRestartsTimer101) {
