@@ -4,8 +4,6 @@
 #include <array>
 #include <cerrno>
 #include <filesystem>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 
@@ -18,14 +16,8 @@
 namespace tavrel {
 namespace {
 
-// The window reads the O&M channel in chunks of this size too; an alarm report is far shorter.
-constexpr std::size_t kReceiveChunkBytes = 256;
 // Chunks read per wake-up, so one chatty repeater cannot hold up the others; the rest is read next time.
 constexpr int kChunksPerWake = 16;
-
-} // namespace
-
-namespace {
 
 std::string repeaterDirectory(const FleetContext& fleet, const WatchedRepeaterConfig& config) {
     return fleet.stateDir + "/" + config.address;
@@ -143,19 +135,8 @@ void WatchedRepeater::act(LinkMachine::Action action) {
 }
 
 void WatchedRepeater::attemptConnect() {
-    m_socket = Socket::tcp();
-    sockaddr_in address{};
-    // Option failures are ignored as on the window's reconnects: the link still works, only slower to notice
-    // a power cut.
-    if (m_socket.valid()) {
-        enableLinkKeepAlive(m_socket);
-        m_socket.setOption(IPPROTO_TCP, TCP_NODELAY, 1);
-    }
-    const bool started =
-        m_socket.valid() && m_socket.setNonBlocking(true) &&
-        makeIPv4Address(m_config.address, OmLink::serverPort, address) &&
-        (::connect(m_socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
-         errno == EINPROGRESS);
+    m_socket = freshLinkSocket();
+    const bool started = beginLinkConnect(m_socket, m_config.address);
     if (started)
         m_token = m_fleet.poller.add(m_socket.fd(), EPOLLOUT,
                                      [this](std::uint32_t events) { onLinkEvents(events); });
@@ -182,7 +163,7 @@ void WatchedRepeater::onLinkEvents(std::uint32_t events) {
 }
 
 void WatchedRepeater::readLink() {
-    std::array<char, kReceiveChunkBytes> buffer{};
+    std::array<char, kLinkChunkBytes> buffer{};
     for (int chunk = 0; chunk < kChunksPerWake; ++chunk) {
         const ssize_t received = ::recv(m_socket.fd(), buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (received > 0) {

@@ -24,6 +24,17 @@ inline constexpr std::chrono::seconds kLinkLossNoticedWithin{30};
 // within kLinkLossNoticedWithin; false when the system refuses one of the options.
 bool enableLinkKeepAlive(const Socket& socket);
 
+// A socket for a reconnection: keep-alive and no-delay on (failures ignored: the link still works, only
+// slower to notice a power cut).
+Socket freshLinkSocket();
+
+// Begins a non-blocking connect of the socket to the repeater's O&M port: true when it is connected or under
+// way (to be finished when the socket is writable), false when it failed at once.
+bool beginLinkConnect(const Socket& socket, std::string_view repeaterAddress);
+
+// What one read from the O&M channel takes at most; an alarm report is far shorter.
+inline constexpr std::size_t kLinkChunkBytes = 256;
+
 class OmLink {
 public:
     static constexpr std::uint16_t serverPort = 2301;
