@@ -31,10 +31,11 @@ struct WindowOptions {
     // Speed mechanisms switched off, to measure what each brings.
     bool hubWatch = true;
     EventLogTuning tuning;
+    bool lampRest = true;
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", comma-separated.
+// "hub-watch", "batching", "lamp-rest", comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -44,6 +45,8 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.hubWatch = false;
         else if (name == "batching")
             options.tuning.batchLines = false;
+        else if (name == "lamp-rest")
+            options.lampRest = false;
         else if (!name.empty())
             return false;
         at = end + 1;
@@ -160,7 +163,7 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S] [--without hub-watch,batching] [--via A:P]");
+              "[--max-seconds S] [--without hub-watch,batching,lamp-rest] [--via A:P]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -180,6 +183,7 @@ int runWindowProcess(int argc, char** argv) {
     {
         CTavrelDlg window(session);
         window.eventLog().setTuning(options->tuning);
+        window.setLampRest(options->lampRest);
         ConnectionReporter reporter(window, options->airLogOn);
         session.addListener(reporter);
         reply("runlog " + session.runFiles().runLogPath());

@@ -327,7 +327,7 @@ void FleetCollector::onMidnight() {
     const StampedTime now = m_context.stampNow();
     if (!sameDay(now, m_filesDay)) {
         for (const auto& [id, repeater] : m_repeaters)
-            repeater->startFilesAfresh(now);
+            repeater->startFilesAfresh();
         sweepStateFiles();
     }
     planMidnight(); // a timer that ran early (the clock was set back) is only planned again

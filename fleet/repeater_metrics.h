@@ -13,7 +13,6 @@
 namespace tavrel {
 
 // The run files of a repeater, in the order of RepeaterMetrics::runFileWritable.
-enum class RunFileKind { RunLog, Downlink, Uplink };
 inline constexpr std::array<std::string_view, 3> kRunFileLabels{"run_log", "downlink", "uplink"};
 
 struct RepeaterMetrics {

@@ -17,10 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::string_view kConnectingText = "Connecting to repeater...";
 constexpr std::string_view kQuitText = "O&M communication task quit";
 constexpr std::size_t kAddressMaxChars = 15;
-constexpr std::size_t kReceiveChunkBytes = 256;
 
 // A repeater that vanishes without closing is noticed within 30 s: an idle link is probed after 10 s,
 // every 5 s, and given up after 3 unanswered probes; unacknowledged data (the 5 s heartbeat) after 20 s.
@@ -31,16 +29,6 @@ constexpr std::chrono::milliseconds kUserTimeout{20000};
 
 bool disableCoalescing(const Socket& socket) {
     return socket.setOption(IPPROTO_TCP, TCP_NODELAY, 1);
-}
-
-// A replacement socket after a loss or a failed attempt; option failures are ignored as on a reconnect.
-Socket freshSocket() {
-    Socket socket = Socket::tcp();
-    if (socket.valid()) {
-        enableLinkKeepAlive(socket);
-        disableCoalescing(socket);
-    }
-    return socket;
 }
 
 enum class Wait { Ready, Woken, TimedOut, Failed };
@@ -79,6 +67,23 @@ bool enableLinkKeepAlive(const Socket& socket) {
            socket.setOption(IPPROTO_TCP, TCP_KEEPINTVL, kKeepIntervalSeconds) &&
            socket.setOption(IPPROTO_TCP, TCP_KEEPCNT, kKeepProbeCount) &&
            socket.setOption(IPPROTO_TCP, TCP_USER_TIMEOUT, static_cast<int>(kUserTimeout.count()));
+}
+
+Socket freshLinkSocket() {
+    Socket socket = Socket::tcp();
+    if (socket.valid()) {
+        enableLinkKeepAlive(socket);
+        disableCoalescing(socket);
+    }
+    return socket;
+}
+
+bool beginLinkConnect(const Socket& socket, std::string_view repeaterAddress, std::uint16_t port) {
+    sockaddr_in address{};
+    if (!socket.valid() || !socket.setNonBlocking(true) || !makeIPv4Address(repeaterAddress, port, address))
+        return false;
+    return ::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+           errno == EINPROGRESS;
 }
 
 OmLink::OmLink(NotificationHub& hub) : m_hub(hub) {}
@@ -152,22 +157,26 @@ bool OmLink::hasSocket() const {
 }
 
 void OmLink::run(Socket socket) {
-    m_hub.postStatusText(kConnectingText);
-    Clock::time_point nextAttempt = Clock::now();
+    // The machine decides when to try and when to give an attempt up; this task carries it out blocking.
+    m_hub.postStatusText(m_machine.start(Clock::now()));
     while (running()) {
-        if (!pauseUntil(nextAttempt))
+        const std::optional<Clock::time_point> wake = m_machine.wakeAt();
+        if (!wake || !pauseUntil(*wake))
             break;
-        nextAttempt = Clock::now() + kRetryPause;
+        if (m_machine.onWake(Clock::now()) != LinkMachine::Action::Connect)
+            continue;
         if (!socket.valid())
-            socket = freshSocket();
+            socket = freshLinkSocket();
         const Attempt attempt = connectOnce(socket);
         if (attempt == Attempt::Stopped)
             break;
         if (attempt == Attempt::Failed) {
-            socket = freshSocket(); // silently, and never reusing a socket whose connect failed
+            m_machine.onConnectFailed(Clock::now());
+            socket = freshLinkSocket(); // silently, and never reusing a socket whose connect failed
             continue;
         }
 
+        m_machine.onConnectSucceeded();
         const auto connected = std::make_shared<Socket>(std::move(socket));
         if (!publish(connected))
             break;
@@ -177,9 +186,11 @@ void OmLink::run(Socket socket) {
         unpublish(connected);
         if (ending == Ending::Stopped || !running())
             break;
+        m_machine.onLost(Clock::now());
         m_hub.notify(NotifyOmDisconnected, {});
-        socket = freshSocket();
+        socket = freshLinkSocket();
     }
+    m_machine.stop();
     m_hub.postStatusText(kQuitText);
 }
 
@@ -195,17 +206,12 @@ bool OmLink::pauseUntil(Clock::time_point until) {
 }
 
 OmLink::Attempt OmLink::connectOnce(const Socket& socket) {
-    sockaddr_in address{};
-    if (!socket.valid() || !socket.setNonBlocking(true) ||
-        !makeIPv4Address(m_serverAddress, m_serverPort, address))
-        return Attempt::Failed;
     // Non-blocking, so that stop ends the wait at once on every kernel.
-    if (::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return Attempt::Connected;
-    if (errno != EINPROGRESS)
+    if (!beginLinkConnect(socket, m_serverAddress, m_serverPort))
         return Attempt::Failed;
 
-    const Wait wait = waitFor(socket.fd(), POLLOUT, m_wake.fd(), Clock::now() + kConnectTimeout);
+    // Until the machine gives the attempt up.
+    const Wait wait = waitFor(socket.fd(), POLLOUT, m_wake.fd(), m_machine.wakeAt());
     if (wait == Wait::Woken || !running())
         return Attempt::Stopped;
     if (wait != Wait::Ready)
@@ -245,7 +251,7 @@ void OmLink::unpublish(const std::shared_ptr<Socket>& socket) {
 }
 
 OmLink::Ending OmLink::receiveUntilLoss(const std::shared_ptr<Socket>& socket) {
-    std::array<char, kReceiveChunkBytes> buffer{};
+    std::array<char, kLinkChunkBytes> buffer{};
     for (;;) {
         const Wait wait = waitFor(socket->fd(), POLLIN, m_wake.fd(), std::nullopt);
         if (wait == Wait::Woken || !running())

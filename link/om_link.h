@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "handoff/notification.h"
+#include "link/link_machine.h"
 #include "platform/socket.h"
 #include "platform/wake_event.h"
 
@@ -23,14 +24,23 @@ inline constexpr std::chrono::seconds kLinkLossNoticedWithin{30};
 // within kLinkLossNoticedWithin; false when the system refuses one of the options.
 bool enableLinkKeepAlive(const Socket& socket);
 
+// A socket for a reconnection: keep-alive and no-delay on (failures ignored: the link still works, only
+// slower to notice a power cut).
+Socket freshLinkSocket();
+
+// Begins a non-blocking connect of the socket to the repeater's O&M port (or a relay's, given its port): true
+// when it is connected or under way (to be finished when the socket is writable), false when it failed at
+// once.
+bool beginLinkConnect(const Socket& socket, std::string_view repeaterAddress, std::uint16_t port = 2301);
+
+// What one read from the O&M channel takes at most; an alarm report is far shorter.
+inline constexpr std::size_t kLinkChunkBytes = 256;
+
 class OmLink {
 public:
     static constexpr std::uint16_t serverPort = 2301;
-    // Connection attempts start at least this far apart, so a refusing or flapping repeater is neither
-    // flooded nor spins a core, and one that comes back is connected well within a second.
-    static constexpr std::chrono::milliseconds kRetryPause{300};
-    // A connect that is not answered (repeater switched off) is given up after this and tried afresh.
-    static constexpr std::chrono::milliseconds kConnectTimeout{2000};
+    static constexpr std::chrono::milliseconds kRetryPause = LinkMachine::kRetryPause;
+    static constexpr std::chrono::milliseconds kConnectTimeout = LinkMachine::kConnectTimeout;
 
     explicit OmLink(NotificationHub& hub);
     ~OmLink(); // stops the task and waits for it
@@ -78,6 +88,7 @@ private:
     NotificationHub& m_hub;
     std::string m_serverAddress;
     std::uint16_t m_serverPort = serverPort;
+    LinkMachine m_machine; // the task's alone
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_runFlag{false};
     // Only the connected socket is published. It is shared with the window thread's sends; the descriptor

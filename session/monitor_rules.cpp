@@ -16,12 +16,11 @@ void MonitorRules::onConnected() {
         m_actions.startReceivers();
     }
     m_actions.startTimer(timer::kLogDestination);
-    m_lamps.onConnected(); // AlarmBits 0, lamps Normal, BlinkPhase 1
     m_alarms.onConnected();
     m_status.onConnected(m_wallTime());
-    lampsMayHaveChanged();
     m_actions.startTimer(timer::kAlarmQuery);
-    m_actions.startTimer(timer::kLampPaint);
+    if (m_airLogOnConnect)
+        m_actions.sendAirLogOn();
     m_actions.reportConnection(true);
 }
 
@@ -30,9 +29,7 @@ void MonitorRules::onDisconnected() {
     m_connected = false;
     for (int id = timer::kFirst; id < timer::kFirst + timer::kCount; ++id)
         m_actions.stopTimer(id);
-    m_lamps.onDisconnected();
     m_status.onDisconnected(m_wallTime());
-    lampsMayHaveChanged();
     m_actions.reportConnection(false);
 }
 
@@ -43,8 +40,7 @@ void MonitorRules::onOmData(std::string_view chunk) {
             m_actions.reportEvent(formatAlarmTransition(transition));
             m_actions.reportAlarmTransition(transition);
         }
-        m_lamps.applyReport(*bits);
-        lampsMayHaveChanged();
+        m_actions.reportAlarmState(*bits);
     }
 }
 
@@ -68,20 +64,9 @@ void MonitorRules::onTimer(int id) {
         if (m_autoPolling)
             m_actions.sendAlarmQuery();
         break;
-    case timer::kLampPaint:
-        m_lamps.paintTick(m_autoPolling);
-        lampsMayHaveChanged();
-        break;
     default:
         break;
     }
-}
-
-void MonitorRules::lampsMayHaveChanged() {
-    if (m_lamps.icons() == m_reportedIcons)
-        return;
-    m_reportedIcons = m_lamps.icons();
-    m_actions.reportLamps();
 }
 
 } // namespace tavrel

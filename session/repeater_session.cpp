@@ -25,8 +25,7 @@ std::string_view payloadText(const Payload& payload) {
 RepeaterSession::RepeaterSession(MonitorSettings settings, std::string logDirectory, SessionOptions options,
                                  QObject* parent)
     : QObject(parent), m_settings(std::move(settings)), m_options(std::move(options)),
-      m_clock(m_options.clock ? m_options.clock : StampClock(currentStampedTime)),
-      m_runFiles(logDirectory, m_settings.repeaterAddress, m_clock()),
+      m_recorder(std::move(logDirectory), m_settings.repeaterAddress, m_options.clock, *this),
       m_rules(*this, m_options.wallTime ? m_options.wallTime : MonitorRules::WallTime(WallClock::now)),
       m_hub(m_options.waits) {
     for (int i = 0; i < timer::kCount; ++i) {
@@ -54,18 +53,8 @@ void RepeaterSession::removeListener(SessionListener& listener) {
 
 std::vector<std::string> RepeaterSession::start() {
     std::vector<std::string> failures;
-    if (const WriteResult created = m_runFiles.createRunFiles()) {
-        appendEvent(versionBanner());
-        appendEvent(formatRunLogPath(m_runFiles.runLogPath()));
-    } else {
-        // Told in words of its own rather than as a stopped file; each later line tries the file again.
-        m_runLogWrites.record(created);
-        const StampedTime now = m_clock();
-        tellEventLine(formatStampedLine(now, versionBanner()));
-        std::string failure = formatRunLogNotCreated(m_runFiles.runLogPath(), created.error);
-        tellEventLine(formatStampedLine(now, failure));
-        failures.push_back(std::move(failure));
-    }
+    if (std::optional<std::string> failure = m_recorder.start())
+        failures.push_back(std::move(*failure));
 
     // Registered before the link starts, so its first status line is not dropped.
     m_hub.registerWindow(*this);
@@ -106,22 +95,10 @@ void RepeaterSession::stopTasks() {
 }
 
 void RepeaterSession::appendEvent(std::string_view text) {
-    // Nothing here calls appendEvent again: the run log's own changes are written and told directly.
-    const StampedTime now = m_clock();
-    const std::string line = formatStampedLine(now, text);
-    if (m_runLogWrites.failing()) {
-        // The notice and the line in one write, so that both go in whole or neither does: a few bytes of room
-        // left on a full disk do not make the run log look written again.
-        const std::string resumed = formatStampedLine(now, m_runLogWrites.resumedText());
-        if (m_runLogWrites.record(m_runFiles.appendRunLog(resumed + "\n" + line)))
-            tellEventLine(resumed);
-    } else if (const auto stopped = m_runLogWrites.record(m_runFiles.appendRunLog(line))) {
-        tellEventLine(formatStampedLine(now, *stopped)); // the run log cannot take news of its own failure
-    }
-    tellEventLine(line);
+    m_recorder.append(text);
 }
 
-void RepeaterSession::tellEventLine(std::string_view stampedLine) {
+void RepeaterSession::onRecordedLine(std::string_view stampedLine) {
     for (SessionListener* listener : m_listeners)
         listener->onEventLine(stampedLine);
 }
@@ -162,11 +139,8 @@ void RepeaterSession::onRepeaterLog(const Payload& payload) {
 }
 
 void RepeaterSession::onAirLogRecord(const Payload& payload) {
-    const AirLogLines lines = describeAirLogRecord(
+    const AirLogLines lines = m_recorder.fileAirRecord(
         std::span(reinterpret_cast<const std::uint8_t*>(payload.data()), payload.size()));
-    WriteWatch& writes = lines.downlink ? m_downlinkWrites : m_uplinkWrites;
-    if (const auto change = writes.record(m_runFiles.appendDataLine(lines.downlink, lines.fileLine)))
-        appendEvent(*change);
     m_rules.onAirLogRecord();
     for (SessionListener* listener : m_listeners)
         listener->onAirLogRecord(lines.downlink, lines.displayLine);
@@ -238,9 +212,9 @@ void RepeaterSession::reportAlarmTransition(const AlarmTransition& transition) {
         listener->onAlarmTransition(transition);
 }
 
-void RepeaterSession::reportLamps() {
+void RepeaterSession::reportAlarmState(std::int32_t bits) {
     for (SessionListener* listener : m_listeners)
-        listener->onLampsChanged();
+        listener->onAlarmState(bits);
 }
 
 } // namespace tavrel

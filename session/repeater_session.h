@@ -1,4 +1,4 @@
-// One repeater's monitoring run: the O&M link, both UDP receivers, the run files, the four timers and the
+// One repeater's monitoring run: the O&M link, both UDP receivers, the run files, the three timers and the
 // rules that tie them together. A QtCore object on the thread that created it; front ends listen to it.
 #pragma once
 
@@ -17,11 +17,10 @@
 #include "receivers/udp_receiver.h"
 #include "session/monitor_rules.h"
 #include "session/monitor_settings.h"
-#include "session/run_files.h"
+#include "session/run_recorder.h"
 #include "session/session_listener.h"
 #include "session/session_timers.h"
 #include "session/stamped_time.h"
-#include "session/write_watch.h"
 
 class QTimer;
 
@@ -39,7 +38,10 @@ struct SessionOptions {
     NotificationHub::Waits waits = NotificationHub::Waits::WatchFirst;
 };
 
-class RepeaterSession : public QObject, public NotificationWindow, private MonitorActions {
+class RepeaterSession : public QObject,
+                        public NotificationWindow,
+                        private MonitorActions,
+                        private RunRecorderListener {
     Q_OBJECT
 public:
     RepeaterSession(MonitorSettings settings, std::string logDirectory, SessionOptions options = {},
@@ -83,11 +85,12 @@ public:
     void onTimer(int id) { m_rules.onTimer(id); }
 
     const MonitorSettings& settings() const { return m_settings; }
-    const RunFiles& runFiles() const { return m_runFiles; }
+    const RunFiles& runFiles() const { return m_recorder.files(); }
+    // The run's filing; startAfresh() on it begins new run files.
+    RunRecorder& recorder() { return m_recorder; }
     bool connected() const { return m_rules.connected(); }
     bool receiversStarted() const { return m_rules.receiversStarted(); }
     bool autoPolling() const { return m_rules.autoPolling(); }
-    const AlarmLamps& lamps() const { return m_rules.lamps(); }
     const AlarmTracker& alarms() const { return m_rules.alarms(); }
     const AlarmHistory& alarmHistory() const { return m_rules.alarmHistory(); }
     const RunStatus& status() const { return m_rules.status(); }
@@ -110,10 +113,12 @@ private:
     void stopTimer(int id) override;
     void reportEvent(std::string_view text) override { appendEvent(text); }
     void reportConnection(bool connected) override;
-    void reportLamps() override;
     void reportAlarmTransition(const AlarmTransition& transition) override;
+    void reportAlarmState(std::int32_t bits) override;
 
-    void tellEventLine(std::string_view stampedLine);
+    // RunRecorderListener
+    void onRecordedLine(std::string_view stampedLine) override;
+
     void onRepeaterLog(const Payload& payload);
     void onAirLogRecord(const Payload& payload);
     QTimer* timer(int id) const;
@@ -121,11 +126,7 @@ private:
 
     const MonitorSettings m_settings;
     SessionOptions m_options;
-    StampClock m_clock;
-    RunFiles m_runFiles;
-    WriteWatch m_runLogWrites{m_runFiles.runLogPath()};
-    WriteWatch m_downlinkWrites{m_runFiles.downlinkDataPath()};
-    WriteWatch m_uplinkWrites{m_runFiles.uplinkDataPath()};
+    RunRecorder m_recorder;
     std::vector<SessionListener*> m_listeners;
     MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};

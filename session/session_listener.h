@@ -1,6 +1,7 @@
 // What a monitoring session reports to the front end that shows it.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "session/alarm_transitions.h"
@@ -15,8 +16,8 @@ public:
     // A stamped event-log line ("YYYYMMDD hhmmss>> text"), already appended to the run log.
     virtual void onEventLine(std::string_view /*stampedLine*/) {}
     virtual void onConnectionChanged(bool /*connected*/) {}
-    // A lamp's picture changed; RepeaterSession::lamps() has them all.
-    virtual void onLampsChanged() {}
+    // An alarm report was taken (bits as reported), after its transitions were told.
+    virtual void onAlarmState(std::int32_t /*bits*/) {}
     // An alarm came, went or was found active; its event-log line has been reported just before.
     virtual void onAlarmTransition(const AlarmTransition& /*transition*/) {}
     // An air-log record as a list line, already written to its data file.

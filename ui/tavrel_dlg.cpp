@@ -3,7 +3,10 @@
 
 #include <QCheckBox>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
+
+#include "session/session_timers.h"
 
 #include "ui/air_log_dlg.h"
 #include "ui/desktop_tray.h"
@@ -48,7 +51,25 @@ void CTavrelDlg::onEventLine(std::string_view stampedLine) {
     m_eventLog.appendLine(stampedLine);
 }
 
-void CTavrelDlg::onLampsChanged() {
+void CTavrelDlg::onAlarmState(std::int32_t bits) {
+    m_lamps.applyReport(bits); // cleared alarms show Normal at once, set ones wait for the next paint tick
+    lampsMayHaveChanged();
+}
+
+void CTavrelDlg::onLampTick() {
+    m_lamps.paintTick(m_session.autoPolling());
+    lampsMayHaveChanged();
+}
+
+void CTavrelDlg::lampsMayHaveChanged() {
+    const bool mayBlink = m_session.connected() && (m_lamps.alarmBits() != 0 || !m_lampRest);
+    if (!mayBlink)
+        m_lampTimer->stop();
+    else if (!m_lampTimer->isActive())
+        m_lampTimer->start();
+    if (m_lamps.icons() == m_paintedIcons)
+        return;
+    m_paintedIcons = m_lamps.icons();
     showLamps();
     showTray();
 }
@@ -59,7 +80,7 @@ void CTavrelDlg::onAirLogRecord(bool downlink, std::string_view displayLine) {
 }
 
 void CTavrelDlg::showLamps() {
-    const AlarmLamps& lamps = m_session.lamps();
+    const AlarmLamps& lamps = m_lamps;
     for (std::size_t i = 0; i < m_lampButtons.size(); ++i) {
         const LampIcon icon = lamps.icons()[i];
         // Setting an unchanged icon still repaints the button and the view behind it.
@@ -69,6 +90,11 @@ void CTavrelDlg::showLamps() {
         m_shownLamps[i] = icon;
     }
     m_lampsShown = true;
+}
+
+void CTavrelDlg::setLampRest(bool on) {
+    m_lampRest = on;
+    lampsMayHaveChanged();
 }
 
 void CTavrelDlg::reject() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "session/alarm_lamps.h"
 #include "session/repeater_session.h"
 #include "ui/dialog_key_filter.h"
 #include "ui/event_log.h"
@@ -47,12 +48,18 @@ public:
     // SessionListener
     void onEventLine(std::string_view stampedLine) override;
     void onConnectionChanged(bool connected) override;
-    void onLampsChanged() override;
+    void onAlarmState(std::int32_t bits) override;
     void onAlarmTransition(const AlarmTransition& transition) override;
     void onAirLogRecord(bool downlink, std::string_view displayLine) override;
 
+    // Whether the lamp timer rests while no lamp blinks (the default); the bench switches the rest off to
+    // measure what it saves: the timer then runs while the link is up, as it once did.
+    void setLampRest(bool on);
     // The status timer's handler: the status bar's texts, the tray's link-down notice.
     void onStatusTick();
+    // The lamp timer's handler (timer 103, every 200 ms while an alarm is reported on a live link): alarmed
+    // lamps alternate while "Auto" is on, else stay steady red.
+    void onLampTick();
     // Ctrl+F.
     void openFindBar();
     // The tray in use instead of the system's (none when the desktop has no tray).
@@ -63,7 +70,8 @@ public:
     void onMenuCommand(int id);
 
     RepeaterSession& session() const { return m_session; }
-    // The picture a lamp button shows.
+    // The lamps' state, and the picture a lamp button shows.
+    const AlarmLamps& lamps() const { return m_lamps; }
     LampIcon lampIcon(int lamp) const { return m_shownLamps.at(static_cast<std::size_t>(lamp)); }
 
     QPlainTextEdit* eventLogView() const { return m_view; }
@@ -86,6 +94,9 @@ private:
     void createMenuBar();
     void createAttentionParts();
     void showLamps();
+    // Shows the lamps and the tray when a lamp's picture changed, and runs the lamp timer only while a lamp
+    // may blink: an idle window is not woken five times a second.
+    void lampsMayHaveChanged();
     void showTray();
     void notify(const std::optional<TrayMessage>& message);
 
@@ -111,9 +122,13 @@ private:
     FindBar* m_findBar = nullptr;
     RunStatusBar* m_statusBar = nullptr;
     QTimer* m_statusTick = nullptr;
+    QTimer* m_lampTimer = nullptr;
+    bool m_lampRest = true;
     QAction* m_notificationsAction = nullptr;
 
     EventLog m_eventLog;
+    AlarmLamps m_lamps;
+    std::array<LampIcon, kLampCount> m_paintedIcons = m_lamps.icons(); // as last shown and told
     LampIconSet m_lampIcons;
     std::array<LampIcon, kLampCount> m_shownLamps{};
     bool m_lampsShown = false; // every lamp has had its icon set once

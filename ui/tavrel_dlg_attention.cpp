@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "session/session_timers.h"
 #include "ui/alarm_history_dlg.h"
 #include "ui/desktop_tray.h"
 #include "ui/find_bar.h"
@@ -58,6 +59,11 @@ void CTavrelDlg::createAttentionParts() {
     connect(m_statusTick, &QTimer::timeout, this, &CTavrelDlg::onStatusTick);
     m_statusTick->start();
 
+    m_lampTimer = new QTimer(this);
+    m_lampTimer->setObjectName(QStringLiteral("timer%1").arg(timer::kLampPaint));
+    m_lampTimer->setInterval(timer::kLampPaintPeriod);
+    connect(m_lampTimer, &QTimer::timeout, this, &CTavrelDlg::onLampTick);
+
     m_tray = SystemTray::create(*this);
     showTray();
 }
@@ -69,6 +75,11 @@ void CTavrelDlg::setTraySink(std::unique_ptr<TraySink> tray) {
 }
 
 void CTavrelDlg::onConnectionChanged(bool connected) {
+    if (connected)
+        m_lamps.onConnected(); // AlarmBits 0, lamps Normal, BlinkPhase 1
+    else
+        m_lamps.onDisconnected();
+    lampsMayHaveChanged();
     notify(m_notices.onConnectionChanged(connected, m_session.now()));
     onStatusTick();
 }

@@ -100,12 +100,12 @@ int main(int argc, char* argv[]) {
         for (const int bits : {0x04, 0x0C, 0x04}) {
             repeater.setAlarmBits(bits);
             window.session().onTimer(tavrel::timer::kAlarmQuery);
-            processUntil([&] { return window.session().lamps().alarmBits() == bits; }, 5s);
+            processUntil([&] { return window.lamps().alarmBits() == bits; }, 5s);
             settle(1200ms);
         }
         window.onMenuCommand(tavrel::command::kVersionInfo);
         settle(2500ms);                                      // a few of the repeater's status lines
-        window.session().onTimer(tavrel::timer::kLampPaint); // the alarm lamp in its red-on-red picture
+        window.onLampTick(); // the alarm lamp in its red-on-red picture
         ok &= save(window, outDir / "main-window.png");
 
         window.onMenuCommand(tavrel::command::kAlarmHistory);

@@ -19,7 +19,6 @@ class NoActions : public MonitorActions {
     void stopTimer(int) override {}
     void reportEvent(std::string_view) override {}
     void reportConnection(bool) override {}
-    void reportLamps() override {}
 };
 
 TEST(RunStatus, FollowsTheLinkAndCountsWhatArrives) {

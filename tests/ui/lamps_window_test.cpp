@@ -30,11 +30,11 @@ TEST_F(MonitorLamps, AlarmReportOfABitWithoutLampKeepsTheBlinkGoing) {
     CTavrelDlg& w = open(15);
     deliver(w.session(), NotifyOmConnected);
     deliver(w.session(), NotifyOmData, textPayload("xxALARMSTATE:32yy"));
-    EXPECT_EQ(w.session().lamps().alarmBits(), 32);
+    EXPECT_EQ(w.lamps().alarmBits(), 32);
     for (int phase : {0, 1, 0}) {
-        w.session().onTimer(103);
+        w.onLampTick();
         EXPECT_EQ(lamps(w), all(LampIcon::Normal));
-        EXPECT_EQ(w.session().lamps().blinkPhase(), phase);
+        EXPECT_EQ(w.lamps().blinkPhase(), phase);
     }
 }
 
@@ -44,24 +44,24 @@ TEST_F(MonitorLamps, ChunkWithoutReportChangesNothing) {
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:4"));
     deliver(w.session(), NotifyOmData, textPayload("ALARMST"));
     deliver(w.session(), NotifyOmData, textPayload("ATE:1"));
-    EXPECT_EQ(w.session().lamps().alarmBits(), 4);
+    EXPECT_EQ(w.lamps().alarmBits(), 4);
 }
 
 TEST_F(MonitorLamps, ClearedAlarmTurnsNormalAtOnceAndTheOtherKeepsBlinking) {
     CTavrelDlg& w = open(17);
     deliver(w.session(), NotifyOmConnected);
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:3"));
-    w.session().onTimer(103);
+    w.onLampTick();
     EXPECT_EQ(w.lampIcon(0), LampIcon::AlarmB);
     EXPECT_EQ(w.lampIcon(1), LampIcon::AlarmB);
-    w.session().onTimer(103);
+    w.onLampTick();
     EXPECT_EQ(w.lampIcon(0), LampIcon::AlarmA);
 
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:1"));
     EXPECT_EQ(w.lampIcon(1), LampIcon::Normal);
-    w.session().onTimer(103);
+    w.onLampTick();
     EXPECT_EQ(w.lampIcon(0), LampIcon::AlarmB);
-    w.session().onTimer(103);
+    w.onLampTick();
     EXPECT_EQ(w.lampIcon(0), LampIcon::AlarmA);
     EXPECT_EQ(w.lampIcon(1), LampIcon::Normal);
 }
@@ -70,14 +70,14 @@ TEST_F(MonitorLamps, UncheckingAutoMakesTheAlarmSteady) {
     CTavrelDlg& w = open(18);
     deliver(w.session(), NotifyOmConnected);
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:4"));
-    w.session().onTimer(103);
-    w.session().onTimer(103);
+    w.onLampTick();
+    w.onLampTick();
     ASSERT_EQ(w.lampIcon(kRxPll), LampIcon::AlarmA);
 
     w.autoCheck()->click();
     ASSERT_FALSE(w.autoCheck()->isChecked());
     for (int tick = 0; tick < 3; ++tick) {
-        w.session().onTimer(103);
+        w.onLampTick();
         EXPECT_EQ(w.lampIcon(kRxPll), LampIcon::AlarmB);
     }
     // The rendered picture is the steady alarm picture.

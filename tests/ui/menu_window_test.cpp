@@ -157,7 +157,7 @@ TEST_F(MonitorMenu, TimersSendTheirCommandsOnlyWhenDue) {
     EXPECT_EQ(sent(), "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:127.0.4.136,44320");
     window->session().onTimer(102);
     EXPECT_EQ(sent(), "TEST_CTRL_TO_CHCU:ALARMQUERY:");
-    window->session().onTimer(103);
+    window->onLampTick();
     EXPECT_EQ(sent(), "");
 
     window->autoCheck()->setChecked(false);

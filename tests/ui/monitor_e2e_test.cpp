@@ -60,8 +60,8 @@ TEST_F(MonitorEndToEnd, ConnectsSendsTheHeartbeatAtOnceAndShowsTheRepeaterLog) {
 TEST_F(MonitorEndToEnd, AlarmBitsFromTheRepeaterReachTheLamps) {
     startRepeater(52, 0x05);
     window->session().onTimer(102); // the alarm query, as the 2 s timer sends it
-    ASSERT_TRUE(waitUntil([&] { return window->session().lamps().alarmBits() == 0x05; }));
-    window->session().onTimer(103);
+    ASSERT_TRUE(waitUntil([&] { return window->lamps().alarmBits() == 0x05; }));
+    window->onLampTick();
     EXPECT_EQ(window->lampIcon(0), LampIcon::AlarmB);
     EXPECT_EQ(window->lampIcon(1), LampIcon::Normal);
     EXPECT_EQ(window->lampIcon(2), LampIcon::AlarmB);
@@ -70,7 +70,7 @@ TEST_F(MonitorEndToEnd, AlarmBitsFromTheRepeaterReachTheLamps) {
 
     repeater->setAlarmBits(0x01);
     window->session().onTimer(102);
-    ASSERT_TRUE(waitUntil([&] { return window->session().lamps().alarmBits() == 0x01; }));
+    ASSERT_TRUE(waitUntil([&] { return window->lamps().alarmBits() == 0x01; }));
     EXPECT_EQ(window->lampIcon(2), LampIcon::Normal) << "a cleared alarm turns Normal at once";
 }
 

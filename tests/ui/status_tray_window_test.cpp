@@ -114,7 +114,7 @@ TEST_F(StatusAndTray, TrayFollowsTheSessionAndNotifiesUntilNotificationsAreTurne
                                         "Tx PLL alarm: Repeater 127.0.4.62: ALARM Tx PLL active"}));
     const std::size_t shownBefore = shown.size();
     for (int i = 0; i < 10; ++i)
-        w.session().onTimer(timer::kLampPaint); // blinking lamps
+        w.onLampTick(); // blinking lamps
     EXPECT_EQ(shown.size(), shownBefore) << "the tray is told only of changes";
 
     deliver(w.session(), NotifyOmDisconnected);

@@ -20,7 +20,7 @@ constexpr std::array<int, 4> kTimers{100, 101, 102, 103};
 int activeTimers(const CTavrelDlg& window) {
     int active = 0;
     for (int id : kTimers)
-        active += window.session().timerActive(id);
+        active += windowTimer(window, id)->isActive();
     return active;
 }
 
@@ -45,7 +45,7 @@ TEST_F(MonitorWindow, InitialisationSetsCaptionBannerLampsAndAuto) {
     EXPECT_EQ(lamps(w), all(LampIcon::Off));
     EXPECT_TRUE(w.autoCheck()->isChecked());
     EXPECT_EQ(w.autoCheck()->text(), "Auto");
-    EXPECT_EQ(w.session().lamps().alarmBits(), 0);
+    EXPECT_EQ(w.lamps().alarmBits(), 0);
     EXPECT_FALSE(w.session().connected());
     EXPECT_FALSE(w.session().receiversStarted());
     EXPECT_EQ(activeTimers(w), 0);
@@ -124,16 +124,17 @@ TEST_F(MonitorWindow, ConnectStartsReceiversTimersAndNormalLamps) {
     EXPECT_EQ(session->logReceiver().port(), 44320);
     EXPECT_EQ(session->airLogReceiver().address(), "127.0.4.114");
     EXPECT_EQ(session->airLogReceiver().port(), 45320);
-    EXPECT_EQ(activeTimers(w), 4);
+    EXPECT_EQ(activeTimers(w), 3) << "no lamp blinks: the lamp timer rests";
     EXPECT_EQ(windowTimer(w, 100)->interval(), 5000);
     EXPECT_EQ(windowTimer(w, 101)->interval(), 1000);
     EXPECT_EQ(windowTimer(w, 102)->interval(), 2000);
     EXPECT_EQ(windowTimer(w, 103)->interval(), 200);
     EXPECT_EQ(lamps(w), all(LampIcon::Normal));
-    EXPECT_EQ(w.session().lamps().blinkPhase(), 1);
-    EXPECT_EQ(w.session().lamps().alarmBits(), 0);
+    EXPECT_EQ(w.lamps().blinkPhase(), 1);
+    EXPECT_EQ(w.lamps().alarmBits(), 0);
 
     deliver(w.session(), NotifyOmData, textPayload("ALARMSTATE:5"));
+    EXPECT_EQ(activeTimers(w), 4) << "alarmed lamps blink";
     deliver(w.session(), NotifyOmDisconnected);
     EXPECT_TRUE(viewText(w).ends_with(">> Repeter connected\n20160803 235959>> ALARM V-SWR active\n"
                                       "20160803 235959>> ALARM Rx PLL active\n"
@@ -143,11 +144,13 @@ TEST_F(MonitorWindow, ConnectStartsReceiversTimersAndNormalLamps) {
     EXPECT_TRUE(w.session().receiversStarted()) << "the receivers run on across reconnections";
     EXPECT_EQ(activeTimers(w), 0);
     EXPECT_EQ(lamps(w), all(LampIcon::Off));
-    EXPECT_EQ(w.session().lamps().alarmBits(), 5) << "kept until the next connect";
+    EXPECT_EQ(w.lamps().alarmBits(), 5) << "kept until the next connect";
 
     deliver(w.session(), NotifyOmConnected);
     EXPECT_EQ(lamps(w), all(LampIcon::Normal)) << "a reconnection starts from Normal whatever was reported";
-    EXPECT_EQ(w.session().lamps().alarmBits(), 0);
+    EXPECT_EQ(w.lamps().alarmBits(), 0);
+    EXPECT_EQ(activeTimers(w), 3);
+    w.setLampRest(false); // the bench's switch: the old rhythm, to measure what the rest saves
     EXPECT_EQ(activeTimers(w), 4);
 }
 

@@ -75,8 +75,12 @@ inline std::array<LampIcon, kLampCount> all(LampIcon icon) {
     return icons;
 }
 
+// The session's timers 100-102 and the window's lamp timer 103.
 inline QTimer* windowTimer(const CTavrelDlg& window, int id) {
-    return window.session().findChild<QTimer*>(QStringLiteral("timer%1").arg(id));
+    const QString name = QStringLiteral("timer%1").arg(id);
+    if (auto* timer = window.session().findChild<QTimer*>(name))
+        return timer;
+    return window.findChild<QTimer*>(name);
 }
 
 // Repeater 127.0.4.<n>, monitor 127.0.4.<100 + n>: every test has addresses of its own, so tests can run in
