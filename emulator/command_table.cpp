@@ -42,8 +42,6 @@ constexpr std::string_view kSwitchChannelHead = "TEST_CTRL_TO_CHCU:SWICHCHNL:";
 constexpr std::string_view kSetRxPllHead = "TEST_CTRL_TO_CHCU:SETPLL:RX:";
 constexpr std::string_view kSetTxPllHead = "TEST_CTRL_TO_CHCU:SETPLL:TX:";
 constexpr std::string_view kAirLogOnHead = "TEST_CTRL_TO_CHCU:AILOGON:";
-constexpr std::array kArgumentHeads{kSetLogDestinationHead, kSwitchChannelHead, kSetRxPllHead, kSetTxPllHead,
-                                    kAirLogOnHead};
 
 constexpr std::size_t kMaxDottedAddressChars = 15;
 
@@ -114,20 +112,6 @@ Command parseCommand(std::string_view text) {
         parseDecimal(text.substr(kSwitchChannelHead.size()), command.number))
         command.kind = CommandKind::SwitchChannel;
     return command;
-}
-
-bool isCompleteFixedCommand(std::string_view text) {
-    bool known = false;
-    for (const auto& fixed : kFixedTexts) {
-        if (fixed.text == text)
-            known = true;
-        else if (fixed.text.starts_with(text))
-            return false;
-    }
-    for (const auto head : kArgumentHeads)
-        if (head.starts_with(text))
-            return false;
-    return known;
 }
 
 std::string_view commandName(CommandKind kind) {

@@ -7,10 +7,6 @@
 
 namespace tavrel::emulator {
 
-// Every command the monitor sends starts with one of these two texts.
-inline constexpr std::string_view kControlPrefix = "TEST_CTRL_TO_CHCU:";
-inline constexpr std::string_view kOamPrefix = "TEST_CHCU_TO_OAM:";
-
 enum class CommandKind {
     Heartbeat,
     SetLogDestination,
@@ -50,10 +46,6 @@ struct Command {
 // Parses one whole command text. Anything that is not exactly one of the repeater's texts (extra or
 // missing characters, a terminator, a malformed number or address) is Unknown.
 Command parseCommand(std::string_view text);
-
-// True for a text without arguments that no longer known text starts with: nothing can follow it, so a
-// reader need not wait for more bytes before taking it as complete.
-bool isCompleteFixedCommand(std::string_view text);
 
 // A short upper-case name for console and log lines ("SWICHCHNL", "ALARMQUERY", ...).
 std::string_view commandName(CommandKind kind);

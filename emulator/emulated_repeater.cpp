@@ -147,7 +147,7 @@ void EmulatedRepeater::onTimer(Clock::time_point now) {
     }
     if (m_dropAt && now >= *m_dropAt)
         closeConnection("connection dropped after the --drop-after time");
-    if (m_splitter.hasPending() && now >= m_lastRead + CommandSplitter::kQuietGap)
+    if (m_splitter.hasPending() && now >= m_lastRead + om::CommandSplitter::kQuietGap)
         if (auto text = m_splitter.flush())
             handleCommand(*text, now);
     applyScriptStep(now);
@@ -160,7 +160,7 @@ std::optional<EmulatedRepeater::Clock::time_point> EmulatedRepeater::nextDeadlin
         if (when)
             earliest(next, *when);
     if (m_splitter.hasPending())
-        earliest(next, m_lastRead + CommandSplitter::kQuietGap);
+        earliest(next, m_lastRead + om::CommandSplitter::kQuietGap);
     if (m_nextScriptStep && m_startTime)
         earliest(next, *m_startTime + *m_nextScriptStep);
     // Log timers matter only while there is somewhere to send to; an idle repeater sleeps.

@@ -10,10 +10,10 @@
 #include <string_view>
 
 #include "emulator/air_record_generator.h"
-#include "emulator/command_splitter.h"
 #include "emulator/emulator_options.h"
 #include "emulator/rate_pacer.h"
 #include "emulator/repeater_model.h"
+#include "protocol/om_command_splitter.h"
 
 namespace tavrel::emulator {
 
@@ -100,7 +100,7 @@ private:
     RepeaterOutput& m_output;
     RepeaterModel m_model;
     AirRecordGenerator m_airGenerator;
-    CommandSplitter m_splitter;
+    om::CommandSplitter m_splitter;
     RatePacer m_statusPacer;
     RatePacer m_dspLogPacer;
     RatePacer m_dspLinkLogPacer;

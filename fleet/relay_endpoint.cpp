@@ -308,7 +308,7 @@ void RelayEndpoint::copyDatagram(std::span<const char> bytes, bool air) {
 void RelayEndpoint::armFlush() {
     const TimerSchedule::Key key{m_owner, kFlushTimer};
     if (!m_fleet.timers.active(key))
-        m_fleet.timers.start(key, m_fleet.steadyNow() + RelayCommandSplitter::kQuietGap);
+        m_fleet.timers.start(key, m_fleet.steadyNow() + om::CommandSplitter::kQuietGap);
 }
 
 void RelayEndpoint::onTimer() {
@@ -317,7 +317,7 @@ void RelayEndpoint::onTimer() {
     for (auto& [id, client] : m_clients) {
         if (!client.splitter.hasPending())
             continue;
-        if (now - client.lastBytes >= RelayCommandSplitter::kQuietGap) {
+        if (now - client.lastBytes >= om::CommandSplitter::kQuietGap) {
             if (const auto command = client.splitter.flush())
                 handleCommand(client, *command);
         } else {

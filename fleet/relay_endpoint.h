@@ -20,6 +20,7 @@
 #include "fleet/relay_rules.h"
 #include "fleet/repeater_metrics.h"
 #include "platform/socket.h"
+#include "protocol/om_command_splitter.h"
 
 namespace tavrel {
 
@@ -74,7 +75,7 @@ private:
         std::uint32_t address = 0;
         std::string origin; // "ADDRESS:PORT"
         std::string queue;  // bytes the socket has not taken yet
-        RelayCommandSplitter splitter;
+        om::CommandSplitter splitter;
         TimerSchedule::Clock::time_point lastBytes{};
         std::optional<sockaddr_in> logTo;
         std::optional<sockaddr_in> airTo;

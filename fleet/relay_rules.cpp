@@ -1,10 +1,9 @@
-// The relay's plain rules: address lists, the listen value, command framing and each command's verdict.
+// The relay's plain rules: address lists, the listen value and each command's verdict.
 #include "fleet/relay_rules.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,39 +13,9 @@
 namespace tavrel {
 namespace {
 
-constexpr std::string_view kControlPrefix = "TEST_CTRL_TO_CHCU:";
-constexpr std::string_view kOamPrefix = "TEST_CHCU_TO_OAM:";
-constexpr std::string_view kLogDestinationHead = "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:";
-constexpr std::string_view kAirLogOnHead = "TEST_CTRL_TO_CHCU:AILOGON:";
-
-// The texts without arguments; every other command starts with one of kArgumentHeads.
-constexpr std::array kFixedTexts{
-    om::kHeartbeat,    om::kAlarmQuery,     om::kPaOn,           om::kPaOff,         om::kReset12p8,
-    om::kInitAd9864,   om::kResetBpf,       om::kResetDspRx,     om::kDspLogOn,      om::kDspLogOff,
-    om::kDspLinkLogOn, om::kDspLinkLogOff,  om::kRebootRepeater, om::kShowSwVersion, om::kShowArmState,
-    om::kShowDspState, om::kShowAlarmState, om::kListChannel,    om::kAirLogOff};
-constexpr std::array<std::string_view, 5> kArgumentHeads{
-    kLogDestinationHead, "TEST_CTRL_TO_CHCU:SWICHCHNL:", "TEST_CTRL_TO_CHCU:SETPLL:RX:",
-    "TEST_CTRL_TO_CHCU:SETPLL:TX:", kAirLogOnHead};
 // Questions that change nothing on the repeater: they pass even with relay_commands=off.
 constexpr std::array kQueries{om::kAlarmQuery,   om::kShowSwVersion,  om::kShowArmState,
                               om::kShowDspState, om::kShowAlarmState, om::kListChannel};
-
-std::size_t findPrefix(std::string_view text, std::size_t from) {
-    return std::min(text.find(kControlPrefix, from), text.find(kOamPrefix, from));
-}
-
-bool completeFixedText(std::string_view text) {
-    bool known = false;
-    for (const std::string_view fixed : kFixedTexts) {
-        if (fixed == text)
-            known = true;
-        else if (fixed.starts_with(text))
-            return false;
-    }
-    return known && std::none_of(kArgumentHeads.begin(), kArgumentHeads.end(),
-                                 [text](std::string_view head) { return head.starts_with(text); });
-}
 
 std::optional<std::uint32_t> hostOrder(std::string_view dotted) {
     if (dotted.empty() || dotted.size() > 15)
@@ -139,25 +108,6 @@ std::optional<HostPort> parseRelayListen(std::string_view text) {
     return HostPort{std::string(address), *port};
 }
 
-std::vector<std::string> RelayCommandSplitter::feed(std::string_view chunk) {
-    std::vector<std::string> commands;
-    m_pending.append(chunk);
-    // A prefix at position 0 starts the pending command itself; only a later one ends it.
-    for (auto next = findPrefix(m_pending, 1); next != std::string::npos; next = findPrefix(m_pending, 1)) {
-        commands.push_back(m_pending.substr(0, next));
-        m_pending.erase(0, next);
-    }
-    if (completeFixedText(m_pending) || m_pending.size() > kMaxPendingBytes)
-        commands.push_back(std::exchange(m_pending, {}));
-    return commands;
-}
-
-std::optional<std::string> RelayCommandSplitter::flush() {
-    if (m_pending.empty())
-        return std::nullopt;
-    return std::exchange(m_pending, {});
-}
-
 RelayVerdict judgeClientCommand(std::string_view command, std::string_view origin,
                                 const std::vector<Cidr>& allow, bool commandsOn) {
     using Kind = RelayVerdict::Kind;
@@ -167,9 +117,9 @@ RelayVerdict judgeClientCommand(std::string_view command, std::string_view origi
     if (command == om::kAirLogOff)
         return {Kind::AirLogOff, std::nullopt, {}};
     // The repeater's own destinations stay the collector's: these two never reach it.
-    const bool logDestination = command.starts_with(kLogDestinationHead);
-    if (logDestination || command.starts_with(kAirLogOnHead)) {
-        const std::string_view head = logDestination ? kLogDestinationHead : kAirLogOnHead;
+    const bool logDestination = command.starts_with(om::kLogDestinationHead);
+    if (logDestination || command.starts_with(om::kAirLogOnHead)) {
+        const std::string_view head = logDestination ? om::kLogDestinationHead : om::kAirLogOnHead;
         const std::string_view what = logDestination ? "log" : "air-log";
         const auto destination = destinationOf(command.substr(head.size()));
         if (!destination)

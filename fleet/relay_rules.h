@@ -1,8 +1,8 @@
 // What the relay decides, apart from the sockets that carry it: where its endpoint listens, which addresses
-// it serves and copies traffic to, how a client's byte stream is cut into commands, and what becomes of each.
+// it serves and copies traffic to, and what becomes of each command of a client (protocol's
+// om::CommandSplitter cuts a client's byte stream into commands as the repeater does).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -35,23 +35,6 @@ struct HostPort {
 };
 // "ADDRESS:PORT" (IPv4) or a bare PORT on 127.0.0.1; nothing when malformed.
 std::optional<HostPort> parseRelayListen(std::string_view text);
-
-// Cuts a client's stream of unterminated commands as the repeater does: a command ends where the next
-// command prefix begins; the text after the last prefix is whole at once when it is a known text without
-// arguments that no longer known text starts with, otherwise when the client has been quiet for kQuietGap
-// (flush()). Pending text longer than kMaxPendingBytes is taken as it is, so a client cannot grow it.
-class RelayCommandSplitter {
-public:
-    static constexpr std::chrono::milliseconds kQuietGap{50};
-    static constexpr std::size_t kMaxPendingBytes = 512;
-
-    std::vector<std::string> feed(std::string_view chunk);
-    std::optional<std::string> flush();
-    bool hasPending() const { return !m_pending.empty(); }
-
-private:
-    std::string m_pending;
-};
 
 // What the relay does with one whole command of a client.
 struct RelayVerdict {

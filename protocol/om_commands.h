@@ -8,6 +8,10 @@ namespace tavrel {
 
 namespace om {
 
+// Every command starts with one of these two prefixes.
+inline constexpr std::string_view kControlPrefix = "TEST_CTRL_TO_CHCU:";
+inline constexpr std::string_view kOamPrefix = "TEST_CHCU_TO_OAM:";
+
 inline constexpr std::string_view kHeartbeat = "TEST_CHCU_TO_OAM:HEARTBEAT;";
 inline constexpr std::string_view kAlarmQuery = "TEST_CTRL_TO_CHCU:ALARMQUERY:";
 inline constexpr std::string_view kPaOn = "TEST_CTRL_TO_CHCU:PA:ON";
@@ -27,6 +31,13 @@ inline constexpr std::string_view kShowDspState = "TEST_CTRL_TO_CHCU:SHOWDSPSTAT
 inline constexpr std::string_view kShowAlarmState = "TEST_CTRL_TO_CHCU:SHOWALARMSTATE:";
 inline constexpr std::string_view kListChannel = "TEST_CTRL_TO_CHCU:LISTCHANNEL:";
 inline constexpr std::string_view kAirLogOff = "TEST_CTRL_TO_CHCU:AILOGOFF";
+
+// The literal heads of the texts with arguments; the arguments follow directly.
+inline constexpr std::string_view kLogDestinationHead = "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:";
+inline constexpr std::string_view kSwitchChannelHead = "TEST_CTRL_TO_CHCU:SWICHCHNL:";
+inline constexpr std::string_view kSetRxPllHead = "TEST_CTRL_TO_CHCU:SETPLL:RX:";
+inline constexpr std::string_view kSetTxPllHead = "TEST_CTRL_TO_CHCU:SETPLL:TX:";
+inline constexpr std::string_view kAirLogOnHead = "TEST_CTRL_TO_CHCU:AILOGON:";
 
 enum class PllTarget { Rx, Tx };
 

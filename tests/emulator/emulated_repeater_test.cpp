@@ -69,7 +69,7 @@ struct Rig {
     // A whole command: received, then taken at the latest after the quiet gap.
     void command(const std::string& text) {
         receive(text);
-        advanceTo(now + CommandSplitter::kQuietGap);
+        advanceTo(now + om::CommandSplitter::kQuietGap);
     }
 
     RecordingCarrier carrier;
@@ -242,8 +242,8 @@ TEST(EmulatedRepeater, TextThatMayStillGrowIsTakenAfterTheQuietGap) {
     ASSERT_TRUE(rig.repeater.powerOn(rig.t0));
     rig.repeater.onAccepted("monitor", rig.t0);
     rig.receive("TEST_CTRL_TO_CHCU:SWICHCHNL:1");
-    EXPECT_EQ(rig.repeater.nextDeadline(), rig.t0 + CommandSplitter::kQuietGap);
-    rig.advanceTo(rig.t0 + CommandSplitter::kQuietGap - 1ms);
+    EXPECT_EQ(rig.repeater.nextDeadline(), rig.t0 + om::CommandSplitter::kQuietGap);
+    rig.advanceTo(rig.t0 + om::CommandSplitter::kQuietGap - 1ms);
     rig.receive("2");
     rig.advanceTo(rig.t0 + 200ms);
     EXPECT_EQ(rig.repeater.model().channel(), 12);

@@ -64,15 +64,9 @@ started_pids+=($!)
 prometheus-alertmanager --config.file="$scratch/alertmanager.yml" --storage.path="$scratch/am" \
   --web.listen-address="$host:$alertmanager_port" --cluster.listen-address= >"$scratch/alertmanager.log" 2>&1 &
 started_pids+=($!)
-mkfifo "$scratch/control"
-"$repeater" --fleet 2 --first-address 127.0.24.1 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
-started_pids+=($!)
-exec 3>"$scratch/control"
-"$collector" --config "$scratch/fleet.ini" >"$scratch/collector.log" 2>&1 &
-started_pids+=($!)
-prometheus --config.file="$scratch/prometheus.yml" --storage.tsdb.path="$scratch/data" \
-  --web.listen-address="$host:$prometheus_port" >"$scratch/prometheus.log" 2>&1 &
-started_pids+=($!)
+start_fleet 2 127.0.24.1
+start_collector
+start_prometheus "$host:$prometheus_port"
 
 # arrived STATUS ALERTNAME LABEL=VALUE...: a notification that arrived holds such an alert.
 arrived() {

@@ -63,14 +63,9 @@ status=0
 grep -qF "$scratch/bad-web.yml: tls_server_config.cipher_suites is not supported" "$scratch/err.txt" ||
   fail "bad web config message: $(cat "$scratch/err.txt")"
 
-mkfifo "$scratch/control"
-"$repeater" --fleet 3 --first-address 127.0.12.11 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
-started_pids+=($!)
-exec 3>"$scratch/control"
+start_fleet 3 127.0.12.11
 
-"$collector" --config "$scratch/fleet.ini" >"$scratch/collector.log" 2>&1 &
-collector_pid=$!
-started_pids+=("$collector_pid")
+start_collector
 url="http://127.0.0.1:$metrics_port/metrics"
 up() { [[ "$(metric "$url" "tavrel_repeater_up{repeater=\"$1\"}")" == 1 ]]; }
 wait_for 10 "r11 and r12 up" eval 'up r11 && up r12'

@@ -71,15 +71,9 @@ scrape_configs:
       - targets: ['127.0.0.1:$metrics_port']
 YAML
 
-mkfifo "$scratch/control"
-"$repeater" --fleet 5 --first-address 127.0.12.1 --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
-started_pids+=($!)
-exec 3>"$scratch/control"
-"$collector" --config "$scratch/fleet.ini" >"$scratch/collector.log" 2>&1 &
-started_pids+=($!)
-prometheus --config.file="$scratch/prometheus.yml" --storage.tsdb.path="$scratch/data" \
-  --web.listen-address="127.0.0.1:$prometheus_port" >"$scratch/prometheus.log" 2>&1 &
-started_pids+=($!)
+start_fleet 5 127.0.12.1
+start_collector
+start_prometheus "127.0.0.1:$prometheus_port"
 
 # query PROMQL: the first result's value, or nothing.
 query() {

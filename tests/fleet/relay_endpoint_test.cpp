@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "fleet/relay_endpoint.h"
+#include "protocol/om_command_splitter.h"
 #include "protocol/om_commands.h"
 
 namespace tavrel {
@@ -109,7 +110,7 @@ protected:
     void quietGap() {
         const TimerSchedule::Key key{7, RelayEndpoint::kFlushTimer};
         ASSERT_TRUE(pump([&] { return m_timers.active(key); }));
-        m_now += RelayCommandSplitter::kQuietGap;
+        m_now += om::CommandSplitter::kQuietGap;
         ASSERT_EQ(m_timers.takeDue(m_now), key);
         m_relay->onTimer();
     }
@@ -271,7 +272,7 @@ TEST_F(RelayEndpointTest, DropsAClientThatStopsReadingAndServesTheOthers) {
     // The hostile bytes went on as unknown commands of at most the splitter's bound each.
     ASSERT_FALSE(m_sent.empty());
     for (const std::string& sent : m_sent)
-        EXPECT_LE(sent.size(), RelayCommandSplitter::kMaxPendingBytes + 1024);
+        EXPECT_LE(sent.size(), om::CommandSplitter::kMaxPendingBytes + 1024);
 
     // The repeater's link drops: every client is closed and new ones are refused until it is back.
     m_relay->onLinkDown();

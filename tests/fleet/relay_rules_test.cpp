@@ -1,4 +1,4 @@
-// The relay's plain rules: the settings' values, command framing, and the verdict on each client command.
+// The relay's plain rules: the settings' values and the verdict on each client command.
 #include <gtest/gtest.h>
 
 #include "fleet/relay_rules.h"
@@ -31,36 +31,6 @@ TEST(RelayRules, ReadsListenAndAllowValues) {
     EXPECT_FALSE(allowedBy(loopbackOnly(), 0x0a000001u));
     for (const char* bad : {"", "10.0.0.0/33", "10.0.0/8", "10.0.0.0/", "10.0.0.0/8,", "10.0.0.0/x"})
         EXPECT_FALSE(parseCidrList(bad)) << bad;
-}
-
-// Cut as the repeater cuts: at each prefix, at once after a complete fixed text, else on the quiet gap.
-TEST(RelayRules, SplitsTheStreamAsTheRepeaterDoes) {
-    const struct {
-        std::vector<std::string> chunks;
-        std::vector<std::string> whole; // complete after the chunks
-        std::string pending;            // left for the quiet gap
-    } cases[]{
-        {{"TEST_CHCU_TO_OAM:HEARTBEAT;TEST_CTRL_TO_CHCU:ALARMQUERY:"},
-         {"TEST_CHCU_TO_OAM:HEARTBEAT;", "TEST_CTRL_TO_CHCU:ALARMQUERY:"},
-         ""},
-        {{"TEST_CTRL_TO_CHCU:PA:O", "FF"}, {"TEST_CTRL_TO_CHCU:PA:OFF"}, ""},
-        {{"TEST_CTRL_TO_CHCU:SWICHCHNL:1"}, {}, "TEST_CTRL_TO_CHCU:SWICHCHNL:1"}, // might still grow to 10
-        {{"TEST_CTRL_TO_CHCU:SWICHCHNL:1", "TEST_CTRL_TO_CHCU:PA:ON"},
-         {"TEST_CTRL_TO_CHCU:SWICHCHNL:1", "TEST_CTRL_TO_CHCU:PA:ON"},
-         ""},
-        {{"junk", "TEST_CTRL_TO_CHCU:SHOWSWVER:"}, {"junk", "TEST_CTRL_TO_CHCU:SHOWSWVER:"}, ""},
-        {{std::string(600, 'x')}, {std::string(600, 'x')}, ""},
-    };
-    for (const auto& c : cases) {
-        RelayCommandSplitter splitter;
-        std::vector<std::string> whole;
-        for (const std::string& chunk : c.chunks)
-            for (std::string& command : splitter.feed(chunk))
-                whole.push_back(std::move(command));
-        EXPECT_EQ(whole, c.whole) << c.chunks.front();
-        EXPECT_EQ(splitter.flush().value_or(""), c.pending) << c.chunks.front();
-        EXPECT_FALSE(splitter.hasPending());
-    }
 }
 
 TEST(RelayRules, JudgesEachClientCommand) {

@@ -1,5 +1,5 @@
-# Shared pieces of the collector's program tests: free loopback ports, waiting for a metric, and stopping only
-# the processes a test started.
+# Shared pieces of the collector's program tests: free loopback ports, starting the emulated fleet, the
+# collector and Prometheus, waiting for a metric, and stopping only the processes a test started.
 # shellcheck shell=bash
 
 started_pids=()
@@ -49,4 +49,31 @@ wait_for() {
     ((SECONDS < deadline)) || fail "not within ${seconds} s: $description"
     sleep 0.2
   done
+}
+
+# start_fleet COUNT FIRST_ADDRESS: the emulator ("$repeater") with COUNT repeaters from FIRST_ADDRESS on, its
+# console reading file descriptor 3 ("off 2" >&3 and the like); its output in $scratch/emulator.log.
+# shellcheck disable=SC2154 # the sourcing test sets repeater
+start_fleet() {
+  mkfifo "$scratch/control"
+  "$repeater" --fleet "$1" --first-address "$2" --quiet --air-rate 0 <"$scratch/control" >"$scratch/emulator.log" 2>&1 &
+  started_pids+=($!)
+  exec 3>"$scratch/control"
+}
+
+# start_collector: the collector ("$collector") on $scratch/fleet.ini, its process id in collector_pid; its
+# output in $scratch/collector.log.
+# shellcheck disable=SC2154 # the sourcing test sets collector
+start_collector() {
+  "$collector" --config "$scratch/fleet.ini" >"$scratch/collector.log" 2>&1 &
+  collector_pid=$!
+  started_pids+=("$collector_pid")
+}
+
+# start_prometheus ADDRESS:PORT: Prometheus on $scratch/prometheus.yml, its data in $scratch/data; its output
+# in $scratch/prometheus.log.
+start_prometheus() {
+  prometheus --config.file="$scratch/prometheus.yml" --storage.tsdb.path="$scratch/data" \
+    --web.listen-address="$1" >"$scratch/prometheus.log" 2>&1 &
+  started_pids+=($!)
 }

@@ -1,11 +1,11 @@
-// Fuzz target: the emulator's splitting of the command stream, fed in pieces of every size the input asks
+// Fuzz target: the O&M command splitter (emulator and relay), fed in pieces of every size the input asks
 // for.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "emulator/command_splitter.h"
+#include "protocol/om_command_splitter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0)
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + data[0] % 64;
     const std::string_view stream(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    tavrel::emulator::CommandSplitter splitter;
+    tavrel::om::CommandSplitter splitter;
     std::string rejoined;
     for (std::size_t at = 0; at < stream.size(); at += piece)
         for (const auto& command : splitter.feed(stream.substr(at, piece)))

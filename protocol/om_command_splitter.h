@@ -1,20 +1,26 @@
-// Cuts the O&M byte stream, which carries unterminated commands, back into single command texts.
+// Cuts an O&M byte stream, which carries unterminated commands, back into single command texts: the
+// repeater emulator and the collector's relay read their peers' commands with it.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace tavrel::emulator {
+namespace tavrel::om {
+
+// True for a text without arguments that no longer known text (fixed or with arguments) starts with:
+// nothing can follow it, so a reader need not wait for more bytes before taking it as complete.
+bool isCompleteFixedCommand(std::string_view text);
 
 // The monitor writes each command as one unterminated send, so TCP may deliver several in one read or one
 // in several reads. The rule:
-//  1. Every command starts with "TEST_CTRL_TO_CHCU:" or "TEST_CHCU_TO_OAM:". A command ends where the next
-//     such prefix begins; bytes before the first prefix form a command of their own (an unknown one).
-//  2. The text after the last prefix is complete at once when it is exactly a known text without
-//     arguments that no longer known text starts with (e.g. "...:ALARMQUERY:", "...:PA:ON").
+//  1. Every command starts with kControlPrefix or kOamPrefix. A command ends where the next such prefix
+//     begins; bytes before the first prefix form a command of their own (an unknown one).
+//  2. The text after the last prefix is complete at once when isCompleteFixedCommand holds for it
+//     (e.g. "...:ALARMQUERY:", "...:PA:ON").
 //  3. Otherwise it waits: the caller ends it with flush() after kQuietGap without new bytes, or when the
 //     connection closes. Texts with arguments ("...:SWICHCHNL:1" might still grow to "...:10") end so.
 //  4. Pending text longer than kMaxPendingBytes is taken as one (unknown) command, so a peer that never
@@ -37,4 +43,4 @@ private:
     std::string m_pending;
 };
 
-} // namespace tavrel::emulator
+} // namespace tavrel::om
