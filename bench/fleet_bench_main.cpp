@@ -259,7 +259,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "crowded scrape: median %.1f ms, max %.1f ms\n", crowdedMs[10], crowdedMs.back());
     extraRows.push_back(
         {"Scrape beside idle and dripping clients",
-         "as F3, while " + std::to_string(held) +
+         "as F4, while " + std::to_string(held) +
              " connections are held open from 127.0.23.10-19: 200 send nothing, 20 send a request "
              "head one byte per scrape",
          "median " + fixed(crowdedMs[10], 1) + " ms, max " + fixed(crowdedMs.back(), 1) + " ms", "< 100 ms",
@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "TLS scrape: median %.1f ms, max %.1f ms\n", tlsMs[10], tlsMs.back());
     extraRows.push_back(
         {"Scrape over TLS with basic auth",
-         "as F3, each on a new connection: TLS 1.3 handshake (ECDSA P-256 certificate of a "
+         "as F4, each on a new connection: TLS 1.3 handshake (ECDSA P-256 certificate of a "
          "throw-away CA), Authorization: Basic checked against a bcrypt hash of cost 10 (htpasswd "
          "-nBC 10; a success is remembered), web config switched from plain HTTP while running",
          "median " + fixed(tlsMs[10], 1) + " ms, max " + fixed(tlsMs.back(), 1) + " ms", "< 100 ms",

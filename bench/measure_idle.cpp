@@ -10,7 +10,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kTargetPercentOfCore = 0.2;
+constexpr double kTargetPercentOfCore = 0.1;
 constexpr auto kSettle = 2s;
 
 } // namespace
