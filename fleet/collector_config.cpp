@@ -3,7 +3,6 @@
 #include "fleet/collector_config.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -12,7 +11,7 @@
 #include <string_view>
 
 #include "fleet/ini_index.h"
-#include "platform/socket.h"
+#include "fleet/setting_text.h"
 
 namespace tavrel {
 namespace {
@@ -21,23 +20,7 @@ constexpr std::string_view kCollectorSection = "collector";
 constexpr std::size_t kMostRelayClients = 1024;
 
 bool isIPv4(const std::string& text) {
-    sockaddr_in address{};
-    return makeIPv4Address(text, 0, address);
-}
-
-std::optional<std::uint64_t> parseNumber(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-std::optional<std::uint16_t> parsePort(std::string_view text) {
-    const auto value = parseNumber(text);
-    if (!value || *value < 1 || *value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(*value);
+    return parseIPv4(text).has_value();
 }
 
 bool validName(std::string_view name) {

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include "fleet/retention.h"
+#include "fleet/setting_text.h"
 #include "receivers/receiver_profiles.h"
 #include "session/monitor_texts.h"
 
@@ -45,9 +46,7 @@ std::chrono::seconds untilMidnight(const StampedTime& now) {
 }
 
 std::uint32_t hostOrderAddress(const std::string& dotted) {
-    sockaddr_in address{};
-    makeIPv4Address(dotted, 0, address);
-    return ntohl(address.sin_addr.s_addr);
+    return parseIPv4(dotted).value_or(0); // settings were checked: every repeater's address is one
 }
 
 } // namespace

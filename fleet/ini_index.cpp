@@ -4,18 +4,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "fleet/setting_text.h"
+
 namespace tavrel {
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r";
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
+// What trimmed() takes off a line's ends; inside a value, one of them before ';' or '#' starts a comment.
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }

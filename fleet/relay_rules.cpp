@@ -3,11 +3,8 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
+#include "fleet/setting_text.h"
 #include "protocol/om_commands.h"
 
 namespace tavrel {
@@ -17,38 +14,12 @@ namespace {
 constexpr std::array kQueries{om::kAlarmQuery,   om::kShowSwVersion,  om::kShowArmState,
                               om::kShowDspState, om::kShowAlarmState, om::kListChannel};
 
-std::optional<std::uint32_t> hostOrder(std::string_view dotted) {
-    if (dotted.empty() || dotted.size() > 15)
-        return std::nullopt;
-    const std::string text(dotted);
-    in_addr address{};
-    if (::inet_pton(AF_INET, text.c_str(), &address) != 1)
-        return std::nullopt;
-    return ntohl(address.s_addr);
-}
-
-std::optional<std::uint16_t> portOf(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 1 ||
-        value > 65535)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // "ADDRESS,PORT" as SETLOGDST and AILOGON carry it.
 std::optional<HostPort> destinationOf(std::string_view arguments) {
     const auto comma = arguments.find(',');
-    if (comma == std::string_view::npos || !hostOrder(arguments.substr(0, comma)))
+    if (comma == std::string_view::npos || !parseIPv4(arguments.substr(0, comma)))
         return std::nullopt;
-    const auto port = portOf(arguments.substr(comma + 1));
+    const auto port = parsePort(arguments.substr(comma + 1));
     if (!port)
         return std::nullopt;
     return HostPort{std::string(arguments.substr(0, comma)), *port};
@@ -71,13 +42,13 @@ std::optional<std::vector<Cidr>> parseCidrList(std::string_view text) {
         const auto comma = text.find(',');
         const std::string_view entry = trimmed(text.substr(0, comma));
         const auto slash = entry.find('/');
-        const auto address = hostOrder(entry.substr(0, slash));
-        unsigned bits = 32;
+        const auto address = parseIPv4(entry.substr(0, slash));
+        std::uint64_t bits = 32;
         if (slash != std::string_view::npos) {
-            const std::string_view length = entry.substr(slash + 1);
-            const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), bits);
-            if (length.empty() || error != std::errc() || end != length.data() + length.size() || bits > 32)
+            const auto length = parseNumber(entry.substr(slash + 1));
+            if (!length || *length > 32)
                 return std::nullopt;
+            bits = *length;
         }
         if (!address)
             return std::nullopt;
@@ -102,8 +73,8 @@ std::optional<HostPort> parseRelayListen(std::string_view text) {
     text = trimmed(text);
     const auto colon = text.rfind(':');
     const std::string_view address = colon == std::string_view::npos ? "127.0.0.1" : text.substr(0, colon);
-    const auto port = portOf(colon == std::string_view::npos ? text : text.substr(colon + 1));
-    if (!port || !hostOrder(address))
+    const auto port = parsePort(colon == std::string_view::npos ? text : text.substr(colon + 1));
+    if (!port || !parseIPv4(address))
         return std::nullopt;
     return HostPort{std::string(address), *port};
 }
@@ -126,7 +97,7 @@ RelayVerdict judgeClientCommand(std::string_view command, std::string_view origi
             return {Kind::Refused, std::nullopt,
                     "RELAY " + std::string(what) + " destination " + from +
                         " refused, malformed: " + printable(command)};
-        if (!allowedBy(allow, *hostOrder(destination->address)))
+        if (!allowedBy(allow, *parseIPv4(destination->address)))
             return {Kind::Refused, destination,
                     "RELAY " + std::string(what) + " destination " + destination->address + ":" +
                         std::to_string(destination->port) + " " + from + " refused: outside relay_allow"};
