@@ -10,11 +10,11 @@
 
 #include "emulator/air_record_generator.h"
 #include "emulator/alarm_script.h"
+#include "protocol/om_commands.h"
 
 namespace tavrel::emulator {
 
-// The repeater's O&M port is fixed; several repeaters on one machine use several loopback addresses.
-inline constexpr std::uint16_t kOmPort = 2301;
+using om::kOmPort;
 inline constexpr const char* kDefaultAddress = "127.0.0.2";
 inline constexpr std::chrono::milliseconds kDefaultRebootTime{3000};
 inline constexpr std::size_t kDefaultLogLineBytes = 100;

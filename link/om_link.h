@@ -14,6 +14,7 @@
 #include "link/link_machine.h"
 #include "platform/socket.h"
 #include "platform/wake_event.h"
+#include "protocol/om_commands.h"
 
 namespace tavrel {
 
@@ -31,14 +32,15 @@ Socket freshLinkSocket();
 // Begins a non-blocking connect of the socket to the repeater's O&M port (or a relay's, given its port): true
 // when it is connected or under way (to be finished when the socket is writable), false when it failed at
 // once.
-bool beginLinkConnect(const Socket& socket, std::string_view repeaterAddress, std::uint16_t port = 2301);
+bool beginLinkConnect(const Socket& socket, std::string_view repeaterAddress,
+                      std::uint16_t port = om::kOmPort);
 
 // What one read from the O&M channel takes at most; an alarm report is far shorter.
 inline constexpr std::size_t kLinkChunkBytes = 256;
 
 class OmLink {
 public:
-    static constexpr std::uint16_t serverPort = 2301;
+    static constexpr std::uint16_t serverPort = om::kOmPort;
     static constexpr std::chrono::milliseconds kRetryPause = LinkMachine::kRetryPause;
     static constexpr std::chrono::milliseconds kConnectTimeout = LinkMachine::kConnectTimeout;
 

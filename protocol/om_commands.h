@@ -1,12 +1,16 @@
 // Every command text the monitor sends on the O&M channel, and the formatting of those with arguments.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tavrel {
 
 namespace om {
+
+// The repeater's O&M port is fixed; several repeaters on one machine use several addresses.
+inline constexpr std::uint16_t kOmPort = 2301;
 
 // Every command starts with one of these two prefixes.
 inline constexpr std::string_view kControlPrefix = "TEST_CTRL_TO_CHCU:";
