@@ -67,7 +67,7 @@ void Socket::close() noexcept {
 
 bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out) {
     char text[INET_ADDRSTRLEN] = {};
-    if (dotted.size() >= sizeof text)
+    if (dotted.empty() || dotted.size() >= sizeof text)
         return false;
     std::memcpy(text, dotted.data(), dotted.size());
     std::memset(&out, 0, sizeof out);
