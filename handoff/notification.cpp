@@ -58,6 +58,7 @@ NotificationHub::NotificationHub(Waits waits) : m_watch(waits == Waits::WatchFir
 void NotificationHub::registerWindow(NotificationWindow& window) {
     std::lock_guard lock(m_mutex);
     m_window = &window;
+    m_dispatchRequested = false; // a request made of an earlier window is not this one's
 }
 
 bool NotificationHub::finish(Pending& pending, bool delivered) {
@@ -88,9 +89,12 @@ bool NotificationHub::notify(NotifyKind kind, Payload payload) {
         m_queued.store(m_queue.size(), std::memory_order_release);
         windowWatching = m_windowWatching;
         // Asked under the lock so that the window cannot be unregistered and destroyed meanwhile; a window
-        // thread that watches the queue takes the notification without being asked.
-        if (!windowWatching)
+        // thread that watches the queue, or that has a dispatch still to start, takes the notification
+        // without being asked again.
+        if (!windowWatching && !m_dispatchRequested) {
+            m_dispatchRequested = true;
             m_window->requestDispatch();
+        }
     }
     // Only a window thread that is awake will handle it soon enough to be worth watching for.
     if (windowWatching &&
@@ -131,6 +135,12 @@ void NotificationHub::watchForNextNotification() {
 }
 
 void NotificationHub::dispatchPending() {
+    {
+        // From here on this run takes whatever is queued; a notification that comes after it has ended
+        // asks for a dispatch of its own.
+        std::lock_guard lock(m_mutex);
+        m_dispatchRequested = false;
+    }
     bool handledOne = false;
     for (;;) {
         std::unique_lock lock(m_mutex);

@@ -85,6 +85,9 @@ private:
     std::deque<Pending*> m_queue;
     std::atomic<std::size_t> m_queued = 0; // m_queue.size(), for the window's watch without the lock
     bool m_windowWatching = false;         // dispatchPending() watches the queue: no dispatch request needed
+    // A dispatch has been requested and has not started yet: later notifications need no request of their
+    // own, so that a stream does not pile up one queued call per notification in the window's event loop.
+    bool m_dispatchRequested = false;
     // Window thread only: after a watch that saw nothing, the next ones are skipped, more each time.
     int m_watchesToSkip = 0;
     int m_watchBackoff = 1;

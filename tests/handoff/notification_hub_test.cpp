@@ -2,6 +2,7 @@
 // freed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <stdexcept>
@@ -171,6 +172,47 @@ TEST(NotifyHub, StreamsWithPausesOfEveryLengthAreAllDelivered) {
         next.at(w) += 1;
     }
     EXPECT_EQ(next, std::vector<int>(kWorkers, kEach));
+}
+
+// The window's event loop gets one queued call per dispatch request. Several workers streaming at once
+// must not pile those calls up faster than the loop runs them: each lives on the heap until it runs.
+TEST(NotifyHub, StreamingWorkersLeaveAtMostOneDispatchRequestWaiting) {
+    class EventLoopWindow : public NotificationWindow {
+    public:
+        void handleNotification(Notification) override {}
+        void requestDispatch() override { ++waiting; }
+        std::atomic<int> waiting{0};
+    };
+    constexpr int kWorkers = 3;
+    constexpr int kEach = 5000;
+    NotificationHub hub(NotificationHub::Waits::SleepAtOnce);
+    EventLoopWindow window;
+    hub.registerWindow(window);
+    std::atomic<int> workersLeft{kWorkers};
+    std::vector<std::thread> workers;
+    for (int w = 0; w < kWorkers; ++w)
+        workers.emplace_back([&] {
+            for (int i = 0; i < kEach; ++i)
+                hub.notify(NotifyRepeaterLog, Payload(8, 'x'));
+            --workersLeft;
+        });
+    // The test's thread plays the event loop: one dispatch for each queued call, oldest first.
+    int mostWaiting = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (workersLeft.load() > 0 && std::chrono::steady_clock::now() < deadline) {
+        mostWaiting = std::max(mostWaiting, window.waiting.load());
+        if (window.waiting.load() == 0) {
+            std::this_thread::yield();
+            continue;
+        }
+        --window.waiting;
+        hub.dispatchPending();
+    }
+    hub.unregisterWindow();
+    for (auto& worker : workers)
+        worker.join();
+    EXPECT_EQ(workersLeft.load(), 0) << "a worker was left waiting";
+    EXPECT_LE(mostWaiting, 1);
 }
 
 TEST(NotifyHub, AHandlerThatIgnoresThePayloadStillFreesIt) {
