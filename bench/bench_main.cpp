@@ -36,7 +36,8 @@ constexpr std::string_view kUsage =
     "  --work DIR    folder for the runs' files (default: a new folder under /tmp, removed at the end)\n"
     "  --keep        keep the work folder\n"
     "  --table FILE  also write the table to FILE\n"
-    "  --without M   run the windows without speed mechanisms: hub-watch,batching,lamp-rest\n"
+    "  --without M   run the windows without speed mechanisms: hub-watch,batching,\n"
+    "                opaque-scroll-bar,lamp-rest\n"
     "other modes: tavrel_bench window ..., poll-receiver ..., send ..., handoff ... (see bench/README.md)\n";
 
 struct Measurement {

@@ -17,6 +17,12 @@ EventLog::EventLog(QPlainTextEdit& view)
     : m_view(view), m_tick(new QTimer(&view)), m_lines(view.blockCount()) {
     m_tick->setSingleShot(true);
     QObject::connect(m_tick, &QTimer::timeout, &view, [this] { showPendingLines(); });
+    setTuning(m_tuning);
+}
+
+void EventLog::setTuning(const EventLogTuning& tuning) {
+    m_tuning = tuning;
+    m_view.verticalScrollBar()->setAutoFillBackground(tuning.opaqueScrollBar);
 }
 
 EventLog::~EventLog() {

@@ -13,9 +13,12 @@ class QTimer;
 
 namespace tavrel {
 
-// The view's speed mechanism, which can be switched off so that the bench can measure its gain.
+// The view's speed mechanisms, which can be switched off so that the bench can measure their gain.
 struct EventLogTuning {
     bool batchLines = true; // while the view is shown, new lines wait for a tick and go in together
+    // The scroll bar fills its own background, so that repainting it (once for every line that comes while
+    // the view is full) does not repaint the frame, group box and window behind it as well.
+    bool opaqueScrollBar = true;
 };
 
 class EventLog {
@@ -45,7 +48,7 @@ public:
 
     // The time the period is measured in; steady_clock unless a test sets its own.
     void setMonotonicClock(MonotonicClock clock) { m_monotonic = std::move(clock); }
-    void setTuning(const EventLogTuning& tuning) { m_tuning = tuning; }
+    void setTuning(const EventLogTuning& tuning);
     // While held (the find bar is open), new lines still go in at the end, but the operator's caret,
     // selection and scroll position stay where they are.
     void holdPlace(bool hold) { m_holdPlace = hold; }

@@ -135,19 +135,23 @@ TEST_F(ShownEventLog, AQuietViewShowsALineAtOnceAndTheNextOnesTogetherOnTheTick)
 // in part only, so any part left stale would show here.
 class PaintedEventLog : public ShownEventLog {
 protected:
+    // The view's text and its scroll bar, which is repainted on its own for every line.
     ::testing::AssertionResult showsItsText() {
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents(); // the queued scroll and the paint
-        QWidget* viewport = window->eventLogView()->viewport();
         QPaintDevice* device = window->backingStore()->paintDevice();
         if (device->devType() != QInternal::Image)
             return ::testing::AssertionFailure() << "the platform keeps no image of the window";
-        const QRect place(viewport->mapTo(window.get(), QPoint(0, 0)), viewport->size());
-        const QImage shown = static_cast<QImage*>(device)->copy(place);
-        const QImage fresh = viewport->grab().toImage().convertToFormat(shown.format());
-        if (shown == fresh)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "stale pixels in the view";
+        for (QWidget* part : {window->eventLogView()->viewport(),
+                              static_cast<QWidget*>(window->eventLogView()->verticalScrollBar())}) {
+            if (!part->isVisible())
+                continue;
+            const QRect place(part->mapTo(window.get(), QPoint(0, 0)), part->size());
+            const QImage shown = static_cast<QImage*>(device)->copy(place);
+            if (shown != window->grab(place).toImage().convertToFormat(shown.format()))
+                return ::testing::AssertionFailure() << "stale pixels in " << part->metaObject()->className();
+        }
+        return ::testing::AssertionSuccess();
     }
     void append(int count, const std::string& tag) {
         for (int i = 0; i < count; ++i) // every fifth line long enough to wrap
@@ -166,6 +170,14 @@ TEST_F(PaintedEventLog, LinesAddedAtTheBottomArePaintedWhole) {
         append(count, "batch of " + std::to_string(count));
         ASSERT_TRUE(showsItsText()) << count << " lines at once";
     }
+    // The scroll bar fills its own background so that its parents need no repaint: it looks the same.
+    const QScrollBar* bar = window->eventLogView()->verticalScrollBar();
+    const QRect place(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
+    const QImage opaque = window->grab(place).toImage();
+    EventLogTuning tuning;
+    tuning.opaqueScrollBar = false;
+    window->eventLog().setTuning(tuning);
+    EXPECT_EQ(window->grab(place).toImage(), opaque);
 }
 
 TEST_F(PaintedEventLog, LinesAddedWhileScrolledUpOrAfterTheClearArePaintedWhole) {
