@@ -13,9 +13,9 @@ using namespace std::chrono_literals;
 
 constexpr double kTargetPercentOfCore = 0.1;
 constexpr auto kSettle = 2s;
-// A window left running has a full event-log view, so the scroll bar moves with every new line; the view is
-// filled with this many lines before the measurement, at 100 lines/s.
-constexpr std::uint64_t kFillLines = 100;
+// A window left running has a full event-log view (between none and 1999 lines, when it is emptied), so the
+// scroll bar moves with new lines; the view is filled with half of that before the measurement.
+constexpr std::uint64_t kFillLines = 1000;
 
 } // namespace
 
@@ -39,7 +39,7 @@ ResultRow measureIdle(BenchEnvironment& env) {
     }
     LoadSender sender(config.repeaterAddress);
     std::vector<LoadStream> fill{
-        {LoadStream::Kind::LogLine, config.localAddress, config.logPort, 100, kFillLines}};
+        {LoadStream::Kind::LogLine, config.localAddress, config.logPort, 1000, kFillLines}};
     sender.run(fill, SendOptions{});
     env.waitDrained(config.logPort, window->runLog(), 10s);
     pause(kSettle); // past the first SETLOGDST repeats and lamp ticks after connecting

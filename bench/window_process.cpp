@@ -35,7 +35,7 @@ struct WindowOptions {
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", "opaque-scroll-bar", "lamp-rest", comma-separated.
+// "hub-watch", "batching", "steady-scroll-bar", "lamp-rest", comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -45,8 +45,8 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.hubWatch = false;
         else if (name == "batching")
             options.tuning.batchLines = false;
-        else if (name == "opaque-scroll-bar")
-            options.tuning.opaqueScrollBar = false;
+        else if (name == "steady-scroll-bar")
+            options.tuning.steadyScrollBar = false;
         else if (name == "lamp-rest")
             options.lampRest = false;
         else if (!name.empty())
@@ -165,7 +165,8 @@ int runWindowProcess(int argc, char** argv) {
     const auto options = parseOptions(argc, argv);
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
-              "[--max-seconds S] [--without hub-watch,batching,opaque-scroll-bar,lamp-rest] [--via A:P]");
+              "[--max-seconds S] [--without "
+              "hub-watch,batching,steady-scroll-bar,lamp-rest] [--via A:P]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

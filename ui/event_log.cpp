@@ -9,12 +9,15 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include "ui/steady_scroll_bar.h"
 #include "ui/text_blocks.h"
 
 namespace tavrel {
 
 EventLog::EventLog(QPlainTextEdit& view)
-    : m_view(view), m_tick(new QTimer(&view)), m_lines(view.blockCount()) {
+    : m_view(view), m_tick(new QTimer(&view)), m_scrollBar(new SteadyScrollBar(Qt::Vertical)),
+      m_lines(view.blockCount()) {
+    view.setVerticalScrollBar(m_scrollBar);
     m_tick->setSingleShot(true);
     QObject::connect(m_tick, &QTimer::timeout, &view, [this] { showPendingLines(); });
     setTuning(m_tuning);
@@ -22,7 +25,7 @@ EventLog::EventLog(QPlainTextEdit& view)
 
 void EventLog::setTuning(const EventLogTuning& tuning) {
     m_tuning = tuning;
-    m_view.verticalScrollBar()->setAutoFillBackground(tuning.opaqueScrollBar);
+    m_scrollBar->setSteady(tuning.steadyScrollBar);
 }
 
 EventLog::~EventLog() {

@@ -13,12 +13,13 @@ class QTimer;
 
 namespace tavrel {
 
+class SteadyScrollBar;
+
 // The view's speed mechanisms, which can be switched off so that the bench can measure their gain.
 struct EventLogTuning {
     bool batchLines = true; // while the view is shown, new lines wait for a tick and go in together
-    // The scroll bar fills its own background, so that repainting it (once for every line that comes while
-    // the view is full) does not repaint the frame, group box and window behind it as well.
-    bool opaqueScrollBar = true;
+    // The scroll bar repaints only when its handle or the state of its parts changes (SteadyScrollBar).
+    bool steadyScrollBar = true;
 };
 
 class EventLog {
@@ -55,7 +56,8 @@ public:
 
 private:
     QPlainTextEdit& m_view;
-    QTimer* m_tick = nullptr; // owned by the view
+    QTimer* m_tick = nullptr;               // owned by the view
+    SteadyScrollBar* m_scrollBar = nullptr; // owned by the view
 
     EventLogTuning m_tuning;
     std::deque<QString> m_pending; // lines not yet in the view, each with its block break

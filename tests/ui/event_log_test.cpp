@@ -170,14 +170,6 @@ TEST_F(PaintedEventLog, LinesAddedAtTheBottomArePaintedWhole) {
         append(count, "batch of " + std::to_string(count));
         ASSERT_TRUE(showsItsText()) << count << " lines at once";
     }
-    // The scroll bar fills its own background so that its parents need no repaint: it looks the same.
-    const QScrollBar* bar = window->eventLogView()->verticalScrollBar();
-    const QRect place(bar->mapTo(window.get(), QPoint(0, 0)), bar->size());
-    const QImage opaque = window->grab(place).toImage();
-    EventLogTuning tuning;
-    tuning.opaqueScrollBar = false;
-    window->eventLog().setTuning(tuning);
-    EXPECT_EQ(window->grab(place).toImage(), opaque);
 }
 
 TEST_F(PaintedEventLog, LinesAddedWhileScrolledUpOrAfterTheClearArePaintedWhole) {
