@@ -35,12 +35,7 @@ RelayClients::~RelayClients() {
 void RelayClients::run(std::vector<std::uint16_t> ports) {
     // Where the relays send their copies: drained and dropped.
     Socket sink = Socket::udp();
-    sockaddr_in local{};
-    makeIPv4Address("127.0.0.1", 0, local);
-    ::bind(sink.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    ::getsockname(sink.fd(), reinterpret_cast<sockaddr*>(&local), &size);
-    const std::string destination = om::formatLogDestination("127.0.0.1", ntohs(local.sin_port));
+    const std::string destination = om::formatLogDestination("127.0.0.1", bindToFreePort(sink, "127.0.0.1"));
 
     std::vector<Socket> clients;
     for (const std::uint16_t port : ports) {

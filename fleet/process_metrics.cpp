@@ -1,13 +1,14 @@
 // /proc/self/stat, /proc/stat's btime, /proc/self/fd and the descriptor limit as Prometheus families.
 #include "fleet/process_metrics.h"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include "fleet/setting_text.h"
 
 namespace tavrel {
 namespace {
@@ -29,21 +30,13 @@ std::string readText(const char* path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::optional<std::uint64_t> number(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
 std::optional<std::uint64_t> bootTime() {
     const std::string stat = readText("/proc/stat");
     const auto at = stat.find("\nbtime ");
     if (at == std::string::npos)
         return std::nullopt;
     const auto begin = at + 7;
-    return number(std::string_view(stat).substr(begin, stat.find('\n', begin) - begin));
+    return parseNumber(std::string_view(stat).substr(begin, stat.find('\n', begin) - begin));
 }
 
 MetricFamily one(std::string name, std::string help, MetricType type, double value) {
@@ -71,7 +64,7 @@ std::optional<ProcessStats> parseProcessStat(std::string_view stat, long ticksPe
         rest.remove_prefix(word.size());
         if (field < kUserTime)
             continue; // state, parents, faults: not needed (the state is no number)
-        const auto value = number(word);
+        const auto value = parseNumber(word);
         if (!value)
             return std::nullopt;
         fields[field] = *value;

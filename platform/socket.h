@@ -47,6 +47,9 @@ private:
 // Fills an IPv4 socket address from dotted text; false when the text is not an IPv4 address.
 bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out);
 
+// Binds the socket to the IPv4 address and a port the system picks; the port, or 0 when it could not bind.
+std::uint16_t bindToFreePort(const Socket& socket, std::string_view dotted);
+
 // The calling thread's last system error code (errno).
 int lastSystemError() noexcept;
 

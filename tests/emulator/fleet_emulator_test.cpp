@@ -42,13 +42,8 @@ TEST(FleetEmulator, EachRepeaterAnswersAndLogsFromItsOwnAddress) {
     ASSERT_TRUE(fleet.start()) << fleet.error();
     EXPECT_EQ(fleet.address(3), "127.0.13.3");
     Socket udp = Socket::udp(); // the monitor's log receiver, which sees each datagram's sender
-    sockaddr_in local{};
-    makeIPv4Address("127.0.0.1", 0, local);
-    ::bind(udp.fd(), reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    ::getsockname(udp.fd(), reinterpret_cast<sockaddr*>(&local), &size);
     const std::string destination =
-        "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:127.0.0.1," + std::to_string(ntohs(local.sin_port));
+        "TEST_CTRL_TO_CHCU:SETLOGDST:UDP:127.0.0.1," + std::to_string(bindToFreePort(udp, "127.0.0.1"));
 
     ASSERT_TRUE(fleet.setAlarmBits(2, 0x04));
     for (const char* address : {"127.0.13.1", "127.0.13.2"}) {

@@ -26,12 +26,7 @@ inline bool waitReadable(int fd, std::chrono::milliseconds timeout) {
 class UdpReceiver {
 public:
     explicit UdpReceiver(const char* address) : m_socket(Socket::udp()) {
-        sockaddr_in local{};
-        makeIPv4Address(address, 0, local);
-        ::bind(m_socket.fd(), reinterpret_cast<sockaddr*>(&local), sizeof local);
-        socklen_t size = sizeof local;
-        ::getsockname(m_socket.fd(), reinterpret_cast<sockaddr*>(&local), &size);
-        m_port = ntohs(local.sin_port);
+        m_port = bindToFreePort(m_socket, address);
         m_socket.setOption(SOL_SOCKET, SO_RCVBUF, 1 << 20);
     }
 

@@ -9,14 +9,9 @@ set -euo pipefail
 collector=$1
 repeater=$2
 rules=$3
-for program in prometheus prometheus-alertmanager python3 jq curl; do
-  if ! command -v "$program" >/dev/null; then
-    echo "$program is not installed (scripts/install-deps.sh installs it): skipped"
-    exit 77
-  fi
-done
 # shellcheck source=tests/fleet/test_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
+require prometheus prometheus-alertmanager python3 jq curl
 
 host=127.0.24.10
 metrics_port=$(free_port)

@@ -213,12 +213,8 @@ TEST_F(Collector, FilesThatCannotBeWrittenAreToldOnce) {
 
 TEST_F(Collector, APortInUseIsNamed) {
     Socket taken = Socket::udp();
-    sockaddr_in local{};
-    ASSERT_TRUE(makeIPv4Address("127.0.0.1", 0, local));
-    ASSERT_EQ(::bind(taken.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
-    socklen_t size = sizeof local;
-    ::getsockname(taken.fd(), reinterpret_cast<sockaddr*>(&local), &size);
-    const std::uint16_t port = ntohs(local.sin_port);
+    const std::uint16_t port = bindToFreePort(taken, "127.0.0.1");
+    ASSERT_NE(port, 0);
 
     CollectorConfig config = makeConfig({{"a", "127.0.11.7", false}});
     config.airPort = port;

@@ -98,15 +98,12 @@ TEST_F(MetricsEndpoint, ServesTheTextFormatWithEveryConfiguredRepeater) {
 
 TEST_F(MetricsEndpoint, ATakenPortIsNamed) {
     Socket taken = Socket::tcp();
-    sockaddr_in local{};
-    ASSERT_TRUE(makeIPv4Address("127.0.0.1", 0, local));
     taken.setOption(SOL_SOCKET, SO_REUSEADDR, 1);
-    ASSERT_EQ(::bind(taken.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    const std::uint16_t port = bindToFreePort(taken, "127.0.0.1");
+    ASSERT_NE(port, 0);
     ASSERT_EQ(::listen(taken.fd(), 1), 0);
-    socklen_t size = sizeof local;
-    ::getsockname(taken.fd(), reinterpret_cast<sockaddr*>(&local), &size);
     CollectorConfig config = makeConfig({});
-    config.metricsPort = ntohs(local.sin_port);
+    config.metricsPort = port;
     FleetCollector collector(config, {});
     EXPECT_EQ(collector.start(), "the metrics_listen port " + std::to_string(config.metricsPort) +
                                      " on 127.0.0.1 is already in use");

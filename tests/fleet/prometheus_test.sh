@@ -10,14 +10,9 @@
 set -euo pipefail
 collector=$1
 repeater=$2
-for tool in prometheus openssl htpasswd; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "$tool is not installed (Debian packages prometheus, openssl, apache2-utils): skipped"
-    exit 77
-  fi
-done
 # shellcheck source=tests/fleet/test_lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
+require prometheus openssl htpasswd
 
 scrape_interval=1
 metrics_port=$(free_port)

@@ -58,12 +58,7 @@ struct Receiver {
     Socket socket = Socket::udp();
     std::uint16_t port = 0;
     Receiver() {
-        sockaddr_in local{};
-        makeIPv4Address("127.0.0.1", 0, local);
-        ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-        socklen_t size = sizeof local;
-        ::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&local), &size);
-        port = ntohs(local.sin_port);
+        port = bindToFreePort(socket, "127.0.0.1");
         socket.setNonBlocking(true);
     }
     std::vector<std::string> take() const {

@@ -30,13 +30,7 @@ std::unique_ptr<RepeaterEmulator> startRepeater(const std::string& address) {
 
 // A UDP port free right now, for a window's receivers.
 int freeUdpPort() {
-    Socket socket = Socket::udp();
-    sockaddr_in local{};
-    makeIPv4Address("127.0.0.1", 0, local);
-    ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    socklen_t size = sizeof local;
-    ::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&local), &size);
-    return ntohs(local.sin_port);
+    return bindToFreePort(Socket::udp(), "127.0.0.1");
 }
 
 // The numbers of the test's lines in a run log, in the order filed.

@@ -15,6 +15,17 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# require PROGRAM...: skips the test (exit 77) when one of the programs is not installed.
+require() {
+  local program
+  for program in "$@"; do
+    if ! command -v "$program" >/dev/null; then
+      echo "$program is not installed (scripts/install-deps.sh installs it): skipped"
+      exit 77
+    fi
+  done
+}
+
 fail() {
   echo "FAIL: $*" >&2
   for log in "$scratch"/*.log; do
