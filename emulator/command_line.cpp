@@ -56,7 +56,9 @@ std::string optionName(int value) {
     for (const option& entry : kOptions)
         if (entry.name != nullptr && entry.val == value)
             return std::string("--") + entry.name;
-    return "-" + std::string(1, static_cast<char>(value));
+    std::string name = "-"; // piece by piece: g++ 12 warns falsely (-Wrestrict) on "-" + std::string
+    name += static_cast<char>(value);
+    return name;
 }
 
 bool parseNumber(std::string_view text, double& value) {

@@ -101,7 +101,7 @@ std::string describeRemoval(const std::vector<StateFile>& removed) {
     if (removed.size() <= kNamesListed) {
         text += ":";
         for (const StateFile& file : removed)
-            text += " " + fileName(file.path);
+            text.append(" ").append(fileName(file.path)); // piece by piece: g++ 12 warns falsely otherwise
         return text;
     }
     const auto [oldest, newest] =
