@@ -35,7 +35,7 @@ struct WindowOptions {
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", "steady-scroll-bar", "lamp-rest", comma-separated.
+// "hub-watch", "batching", "steady-scroll-bar", "repaint-new-lines", "lamp-rest", comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -47,6 +47,8 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.tuning.batchLines = false;
         else if (name == "steady-scroll-bar")
             options.tuning.steadyScrollBar = false;
+        else if (name == "repaint-new-lines")
+            options.tuning.repaintNewLinesOnly = false;
         else if (name == "lamp-rest")
             options.lampRest = false;
         else if (!name.empty())
@@ -166,7 +168,7 @@ int runWindowProcess(int argc, char** argv) {
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
               "[--max-seconds S] [--without "
-              "hub-watch,batching,steady-scroll-bar,lamp-rest] [--via A:P]");
+              "hub-watch,batching,steady-scroll-bar,repaint-new-lines,lamp-rest] [--via A:P]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -7,16 +7,27 @@
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 
+#include "ui/appending_text_layout.h"
 #include "ui/steady_scroll_bar.h"
 #include "ui/text_blocks.h"
 
 namespace tavrel {
 
 EventLog::EventLog(QPlainTextEdit& view)
-    : m_view(view), m_tick(new QTimer(&view)), m_scrollBar(new SteadyScrollBar(Qt::Vertical)),
-      m_lines(view.blockCount()) {
+    : m_view(view), m_tick(new QTimer(&view)), m_scrollBar(new SteadyScrollBar(Qt::Vertical)) {
+    // The view's own document, set up as the view sets up its first one, with the layout that leaves the
+    // repaint of new lines to this object.
+    auto* document = new QTextDocument(&view);
+    m_layout = new AppendingTextLayout(document);
+    m_layout->setPaintDevice(view.viewport());
+    document->setDocumentLayout(m_layout);
+    document->setDefaultFont(view.font());
+    view.setDocument(document);
+    m_lines = view.blockCount();
     view.setVerticalScrollBar(m_scrollBar);
     m_tick->setSingleShot(true);
     QObject::connect(m_tick, &QTimer::timeout, &view, [this] { showPendingLines(); });
@@ -26,6 +37,12 @@ EventLog::EventLog(QPlainTextEdit& view)
 void EventLog::setTuning(const EventLogTuning& tuning) {
     m_tuning = tuning;
     m_scrollBar->setSteady(tuning.steadyScrollBar);
+    if (tuning.repaintNewLinesOnly)
+        m_layout->setAppendHandler([this](int position) {
+            m_repaintFrom = m_repaintFrom ? std::min(*m_repaintFrom, position) : position;
+        });
+    else
+        m_layout->setAppendHandler(nullptr);
 }
 
 EventLog::~EventLog() {
@@ -75,10 +92,15 @@ void EventLog::showPendingLines() {
         tail.movePosition(QTextCursor::End);
         tail.insertText(lines);
     } else {
-        m_view.moveCursor(QTextCursor::End);
+        // The caret is normally still at the end from the previous lines; moving it lays out its line.
+        const QTextCursor caret = m_view.textCursor();
+        if (!caret.atEnd() || caret.hasSelection())
+            m_view.moveCursor(QTextCursor::End);
         m_view.insertPlainText(lines);
     }
     m_lines = m_view.blockCount(); // the count kept line by line, confirmed by the view
+    if (m_repaintFrom)
+        repaintFrom(*std::exchange(m_repaintFrom, std::nullopt));
 
     // Queued, so the scroll happens after the view has laid out the new text.
     QPlainTextEdit* view = &m_view;
@@ -86,6 +108,17 @@ void EventLog::showPendingLines() {
         QMetaObject::invokeMethod(
             view, [view] { view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum()); },
             Qt::QueuedConnection);
+}
+
+void EventLog::repaintFrom(int position) {
+    // From the top of the block, as a line added to a block can wrap the block's earlier lines anew. The
+    // scroll to the end that follows moves these pixels and what is to be repainted up together.
+    // A cursor made at a block's start, not moved there, as moving one lays out its line to find its x.
+    const QTextCursor start(m_view.document()->findBlock(position));
+    QWidget* viewport = m_view.viewport();
+    const int top = std::max(0, m_view.cursorRect(start).top() - 1);
+    if (top < viewport->height())
+        viewport->update(0, top, viewport->width(), viewport->height() - top);
 }
 
 void EventLog::clearView() {

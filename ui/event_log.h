@@ -4,6 +4,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 #include <QString>
@@ -13,6 +14,7 @@ class QTimer;
 
 namespace tavrel {
 
+class AppendingTextLayout;
 class SteadyScrollBar;
 
 // The view's speed mechanisms, which can be switched off so that the bench can measure their gain.
@@ -20,6 +22,8 @@ struct EventLogTuning {
     bool batchLines = true; // while the view is shown, new lines wait for a tick and go in together
     // The scroll bar repaints only when its handle or the state of its parts changes (SteadyScrollBar).
     bool steadyScrollBar = true;
+    // New lines repaint the view only from the first changed line down (AppendingTextLayout).
+    bool repaintNewLinesOnly = true;
 };
 
 class EventLog {
@@ -55,13 +59,18 @@ public:
     void holdPlace(bool hold) { m_holdPlace = hold; }
 
 private:
+    // Repaints the view from the line holding the document position down.
+    void repaintFrom(int position);
+
     QPlainTextEdit& m_view;
-    QTimer* m_tick = nullptr;               // owned by the view
-    SteadyScrollBar* m_scrollBar = nullptr; // owned by the view
+    AppendingTextLayout* m_layout = nullptr; // owned by the view's document
+    QTimer* m_tick = nullptr;                // owned by the view
+    SteadyScrollBar* m_scrollBar = nullptr;  // owned by the view
 
     EventLogTuning m_tuning;
-    std::deque<QString> m_pending; // lines not yet in the view, each with its block break
-    bool m_emptyFirst = false;     // the line rule struck since the last tick
+    std::deque<QString> m_pending;    // lines not yet in the view, each with its block break
+    std::optional<int> m_repaintFrom; // where the text just inserted begins, to be repainted from
+    bool m_emptyFirst = false;        // the line rule struck since the last tick
     bool m_holdPlace = false;
     int m_lines = 1; // the view's line count once the pending lines are in
     MonotonicClock m_monotonic = [] { return std::chrono::steady_clock::now(); };

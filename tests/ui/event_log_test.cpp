@@ -100,6 +100,14 @@ TEST_F(MonitorEventLog, AppendGoesToTheEndAndScrollsToTheBottom) {
     EXPECT_TRUE(viewText(*window).ends_with(">> newest\n")) << "inserted at the end, not at the caret";
     // The scroll is queued: it happens once the event loop runs.
     EXPECT_TRUE(waitUntil(atBottom));
+
+    cursor.setPosition(5);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor); // the operator selected up to the end
+    window->eventLogView()->setTextCursor(cursor);
+    const std::string before = viewText(*window);
+    window->session().appendEvent("after a selection");
+    window->eventLog().showPendingLines();
+    EXPECT_EQ(viewText(*window), before + "20160803 235959>> after a selection\n") << "the selection replaced";
 }
 
 // While the window is shown, lines reach the view together on the tick; the run log has each at once.
