@@ -107,7 +107,8 @@ TEST_F(MonitorEventLog, AppendGoesToTheEndAndScrollsToTheBottom) {
     const std::string before = viewText(*window);
     window->session().appendEvent("after a selection");
     window->eventLog().showPendingLines();
-    EXPECT_EQ(viewText(*window), before + "20160803 235959>> after a selection\n") << "the selection replaced";
+    EXPECT_EQ(viewText(*window), before + "20160803 235959>> after a selection\n")
+        << "the selection replaced";
 }
 
 // While the window is shown, lines reach the view together on the tick; the run log has each at once.
