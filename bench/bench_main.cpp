@@ -37,7 +37,7 @@ constexpr std::string_view kUsage =
     "  --keep        keep the work folder\n"
     "  --table FILE  also write the table to FILE\n"
     "  --without M   run the windows without speed mechanisms: hub-watch,batching,\n"
-    "                steady-scroll-bar,repaint-new-lines,lamp-rest\n"
+    "                steady-scroll-bar,repaint-new-lines,lamp-rest,status-rest\n"
     "other modes: tavrel_bench window ..., poll-receiver ..., send ..., handoff ... (see bench/README.md)\n";
 
 struct Measurement {

@@ -32,10 +32,12 @@ struct WindowOptions {
     bool hubWatch = true;
     EventLogTuning tuning;
     bool lampRest = true;
+    bool statusRest = true;
     int maxSeconds = kDefaultMaxSeconds;
 };
 
-// "hub-watch", "batching", "steady-scroll-bar", "repaint-new-lines", "lamp-rest", comma-separated.
+// "hub-watch", "batching", "steady-scroll-bar", "repaint-new-lines", "lamp-rest", "status-rest",
+// comma-separated.
 bool applyWithout(const std::string& list, WindowOptions& options) {
     std::size_t at = 0;
     while (at <= list.size()) {
@@ -51,6 +53,8 @@ bool applyWithout(const std::string& list, WindowOptions& options) {
             options.tuning.repaintNewLinesOnly = false;
         else if (name == "lamp-rest")
             options.lampRest = false;
+        else if (name == "status-rest")
+            options.statusRest = false;
         else if (!name.empty())
             return false;
         at = end + 1;
@@ -168,7 +172,7 @@ int runWindowProcess(int argc, char** argv) {
     if (!options) {
         reply("error: usage: window --local A --log-port P --air-port Q --repeater R --dir D [--air-log-on] "
               "[--max-seconds S] [--without "
-              "hub-watch,batching,steady-scroll-bar,repaint-new-lines,lamp-rest] [--via A:P]");
+              "hub-watch,batching,steady-scroll-bar,repaint-new-lines,lamp-rest,status-rest] [--via A:P]");
         return 2;
     }
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -189,6 +193,7 @@ int runWindowProcess(int argc, char** argv) {
         CTavrelDlg window(session);
         window.eventLog().setTuning(options->tuning);
         window.setLampRest(options->lampRest);
+        window.setStatusRest(options->statusRest);
         ConnectionReporter reporter(window, options->airLogOn);
         session.addListener(reporter);
         reply("runlog " + session.runFiles().runLogPath());

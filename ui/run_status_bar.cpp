@@ -52,7 +52,7 @@ void RunStatusBar::showStatus(const RunStatus& status, WallClock::time_point now
         label->setText(value);
     };
     show(m_link, text(formatLinkStatus(status, now)));
-    if (m_counts->text().isEmpty() || now - m_countsShownAt >= kCountsPeriod) {
+    if (m_counts->text().isEmpty() || now - m_countsShownAt >= kCountsPeriod - kTickSlack) {
         show(m_counts, text(formatRunCounts(status)));
         m_countsShownAt = now;
     }

@@ -22,8 +22,10 @@ public:
 
     explicit RunStatusBar(QWidget* parent = nullptr);
 
-    // The counts are shown again at most this often.
+    // The counts are shown again at most this often. A tick that comes up to kTickSlack early still
+    // shows them, so that a tick of this very period shows them every time.
     static constexpr std::chrono::seconds kCountsPeriod{5};
+    static constexpr std::chrono::milliseconds kTickSlack{500};
 
     void showStatus(const RunStatus& status, WallClock::time_point now);
     // The path is shown (shortened in the middle when the bar is too narrow); a click opens its folder.

@@ -55,6 +55,9 @@ public:
     // Whether the lamp timer rests while no lamp blinks (the default); the bench switches the rest off to
     // measure what it saves: the timer then runs while the link is up, as it once did.
     void setLampRest(bool on);
+    // While connected the status bar's tick slows down to the counts' period (on by default; off to measure
+    // what it saves).
+    void setStatusRest(bool on);
     // The status timer's handler: the status bar's texts, the tray's link-down notice.
     void onStatusTick();
     // The lamp timer's handler (timer 103, every 200 ms while an alarm is reported on a live link): alarmed
@@ -97,6 +100,9 @@ private:
     // Shows the lamps and the tray when a lamp's picture changed, and runs the lamp timer only while a lamp
     // may blink: an idle window is not woken five times a second.
     void lampsMayHaveChanged();
+    // Connected, the bar's only changing text is the counts, and no tray notice can fall due: the status
+    // tick then wakes the window once per counts period instead of every second.
+    void paceStatusTick();
     void showTray();
     void notify(const std::optional<TrayMessage>& message);
 
@@ -124,6 +130,7 @@ private:
     QTimer* m_statusTick = nullptr;
     QTimer* m_lampTimer = nullptr;
     bool m_lampRest = true;
+    bool m_statusRest = true;
     QAction* m_notificationsAction = nullptr;
 
     EventLog m_eventLog;

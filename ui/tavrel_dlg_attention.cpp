@@ -82,6 +82,19 @@ void CTavrelDlg::onConnectionChanged(bool connected) {
     lampsMayHaveChanged();
     notify(m_notices.onConnectionChanged(connected, m_session.now()));
     onStatusTick();
+    paceStatusTick();
+}
+
+void CTavrelDlg::paceStatusTick() {
+    const bool rest = m_statusRest && m_session.connected();
+    const std::chrono::milliseconds period = rest ? RunStatusBar::kCountsPeriod : kStatusPeriod;
+    if (m_statusTick->intervalAsDuration() != period)
+        m_statusTick->start(period);
+}
+
+void CTavrelDlg::setStatusRest(bool on) {
+    m_statusRest = on;
+    paceStatusTick();
 }
 
 void CTavrelDlg::onAlarmTransition(const AlarmTransition& transition) {

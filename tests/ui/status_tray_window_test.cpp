@@ -65,6 +65,11 @@ TEST_F(StatusAndTray, StatusBarShowsTheLinkTheCountsAndOpensTheLogFolder) {
     w.onStatusTick();
     EXPECT_EQ(link(), "Connected since 23:00:03");
     EXPECT_EQ(counts(), "Log lines: 2  Air records: 1");
+    // Connected, the tick comes once per counts period; one that comes a little early shows them still.
+    deliver(w.session(), NotifyRepeaterLog, textPayload("one more"));
+    wallNow += RunStatusBar::kCountsPeriod - 100ms;
+    w.onStatusTick();
+    EXPECT_EQ(counts(), "Log lines: 3  Air records: 1");
     deliver(w.session(), NotifyOmDisconnected);
     wallNow += 41s;
     w.onStatusTick();
