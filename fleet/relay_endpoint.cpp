@@ -5,6 +5,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <vector>
+
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
@@ -40,6 +42,7 @@ RelayEndpoint::RelayEndpoint(std::uint32_t owner, const WatchedRepeaterConfig& c
 
 RelayEndpoint::~RelayEndpoint() {
     m_fleet.timers.stop({m_owner, kFlushTimer});
+    m_fleet.timers.stop({m_owner, kIdleTimer});
     for (auto& [id, client] : m_clients) // quietly: the repeater that carries the relay is going away
         if (client.token != 0)
             m_fleet.poller.remove(client.token, client.socket.fd());
@@ -112,6 +115,7 @@ void RelayEndpoint::onLinkDown() {
     while (!m_clients.empty())
         drop(m_clients.begin()->first, {});
     syncClientCount();
+    armIdleCheck();
 }
 
 void RelayEndpoint::acceptClients() {
@@ -141,6 +145,7 @@ void RelayEndpoint::acceptClients() {
         Client& client = m_clients[id];
         client.address = address;
         client.origin = origin;
+        client.lastBytes = m_fleet.steadyNow();
         client.token = m_fleet.poller.add(socket.fd(), EPOLLIN | EPOLLRDHUP,
                                           [this, id](std::uint32_t events) { onClientEvents(id, events); });
         client.socket = std::move(socket);
@@ -150,6 +155,7 @@ void RelayEndpoint::acceptClients() {
         }
         say("relay client " + origin + " connected");
         syncClientCount();
+        armIdleCheck();
     }
 }
 
@@ -326,6 +332,29 @@ void RelayEndpoint::onTimer() {
     }
     if (pending)
         armFlush();
+}
+
+void RelayEndpoint::armIdleCheck() {
+    const auto oldest =
+        std::min_element(m_clients.begin(), m_clients.end(), [](const auto& a, const auto& b) {
+            return a.second.lastBytes < b.second.lastBytes;
+        });
+    const TimerSchedule::Key key{m_owner, kIdleTimer};
+    if (oldest == m_clients.end())
+        m_fleet.timers.stop(key);
+    else
+        m_fleet.timers.start(key, oldest->second.lastBytes + kIdleLimit);
+}
+
+void RelayEndpoint::onIdleTimer() {
+    const auto now = m_fleet.steadyNow();
+    std::vector<std::uint64_t> unheard;
+    for (const auto& [id, client] : m_clients)
+        if (now - client.lastBytes >= kIdleLimit)
+            unheard.push_back(id);
+    for (const std::uint64_t id : unheard)
+        drop(id, "closed: nothing heard for " + std::to_string(kIdleLimit.count()) + " s");
+    armIdleCheck();
 }
 
 void RelayEndpoint::syncClientCount() {

@@ -4,6 +4,7 @@
 // and timer schedule.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -40,6 +41,10 @@ public:
     static constexpr int kFlushTimer = 210;
     // Bytes a client may have waiting to be sent; one that lets it fill is dropped.
     static constexpr std::size_t kClientQueueBytes = 256 * 1024;
+    // A client that sends nothing for this long is closed. A window sends its heartbeat every 5 s, so only
+    // a window that is gone without a word, or a client that is no window, keeps a slot this long unheard.
+    static constexpr std::chrono::seconds kIdleLimit{30};
+    static constexpr int kIdleTimer = 211;
 
     RelayEndpoint(std::uint32_t owner, const WatchedRepeaterConfig& config, FleetContext& fleet,
                   RepeaterMetrics& metrics, RelayHooks hooks);
@@ -61,6 +66,8 @@ public:
     void onAirRecord(std::span<const char> bytes) { copyDatagram(bytes, true); }
     // kFlushTimer is due.
     void onTimer();
+    // kIdleTimer is due: the clients unheard for kIdleLimit are closed.
+    void onIdleTimer();
 
     bool clientsWantAirLog() const;
     std::size_t clientCount() const { return m_clients.size(); }
@@ -76,7 +83,7 @@ private:
         std::string origin; // "ADDRESS:PORT"
         std::string queue;  // bytes the socket has not taken yet
         om::CommandSplitter splitter;
-        TimerSchedule::Clock::time_point lastBytes{};
+        TimerSchedule::Clock::time_point lastBytes{}; // when the client was last heard (or accepted)
         std::optional<sockaddr_in> logTo;
         std::optional<sockaddr_in> airTo;
         bool wantsAirLog = false;
@@ -96,6 +103,8 @@ private:
     void drop(std::uint64_t id, const std::string& why);
     void copyDatagram(std::span<const char> bytes, bool air);
     void armFlush();
+    // Due when the client heard from longest ago reaches kIdleLimit; stopped while there is none.
+    void armIdleCheck();
     void syncClientCount();
     void say(const std::string& text) const;
 

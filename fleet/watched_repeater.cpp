@@ -81,6 +81,11 @@ void WatchedRepeater::onTimer(int id) {
             m_relay->onTimer();
         return;
     }
+    if (id == RelayEndpoint::kIdleTimer) {
+        if (m_relay)
+            m_relay->onIdleTimer();
+        return;
+    }
     // The rules' timers are periodic, as the window's QTimers; a rule that stops one stops it for good.
     m_fleet.timers.start(key(id), m_fleet.steadyNow() + timer::period(id));
     m_rules.onTimer(id);

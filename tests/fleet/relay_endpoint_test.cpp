@@ -285,5 +285,31 @@ TEST_F(RelayEndpointTest, DropsAClientThatStopsReadingAndServesTheOthers) {
     EXPECT_EQ(m_metrics.relayClients.load(), 1u);
 }
 
+// A client that sends nothing keeps its slot only for the idle limit; one that speaks keeps it.
+TEST_F(RelayEndpointTest, ClosesAClientUnheardForTheIdleLimit) {
+    open();
+    Client silent = connected();
+    Client window = connected();
+    m_now += RelayEndpoint::kIdleLimit - 10s;
+    window.send(om::kAlarmQuery);
+    ASSERT_TRUE(pump([&] { return m_sent.size() == 1; }));
+
+    const TimerSchedule::Key idle{7, RelayEndpoint::kIdleTimer};
+    EXPECT_FALSE(m_timers.takeDue(m_now - 1s).has_value());
+    m_now += 10s;
+    ASSERT_EQ(m_timers.takeDue(m_now), idle);
+    m_relay->onIdleTimer();
+    EXPECT_EQ(m_relay->clientCount(), 1u);
+    bool closed = false;
+    ASSERT_TRUE(pump([&] { return silent.take(&closed).empty() && closed; }));
+    EXPECT_EQ(said("nothing heard for 30 s"), 1);
+
+    m_now += RelayEndpoint::kIdleLimit - 10s; // the window's limit counts from its last command
+    ASSERT_EQ(m_timers.takeDue(m_now), idle);
+    m_relay->onIdleTimer();
+    EXPECT_EQ(m_relay->clientCount(), 0u);
+    EXPECT_FALSE(m_timers.active(idle)) << "no client, nothing to look at";
+}
+
 } // namespace
 } // namespace tavrel
