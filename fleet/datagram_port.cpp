@@ -41,19 +41,17 @@ std::string DatagramPort::open(const std::string& address, std::uint16_t port, s
         return "cannot open the " + where + ": " + std::strerror(errno);
     if (!socket.setOption(SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBufferBytes))
         socket.setOption(SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);
-    if (::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    const std::uint16_t bound = bindToPort(socket, address, port);
+    if (bound == 0) {
         const int error = errno;
         return error == EADDRINUSE ? "the " + where + " is already in use"
                                    : "cannot bind the " + where + ": " + std::strerror(error);
     }
     socket.setNonBlocking(true);
-    sockaddr_in bound{};
-    socklen_t size = sizeof bound;
-    ::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&bound), &size);
     m_token = m_poller.add(socket.fd(), EPOLLIN, [this](std::uint32_t) { drain(); });
     if (m_token == 0)
         return "cannot watch the " + where + ": " + std::strerror(errno);
-    m_port = ntohs(bound.sin_port);
+    m_port = bound;
     m_socket = std::move(socket);
     return {};
 }

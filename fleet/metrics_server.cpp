@@ -158,21 +158,19 @@ std::string MetricsServer::open(const std::string& address, std::uint16_t port, 
     if (!listener.valid() || !makeIPv4Address(address, port, local))
         return "cannot open the " + m_where + ": " + std::strerror(errno);
     listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1); // a restart is not held up by closing scrapes
-    if (::bind(listener.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
-        ::listen(listener.fd(), kListenBacklog) != 0) {
+    const std::uint16_t bound = bindToPort(listener, address, port);
+    if (bound == 0 || ::listen(listener.fd(), kListenBacklog) != 0) {
         const int error = errno;
         return error == EADDRINUSE ? "the " + m_where + " is already in use"
                                    : "cannot listen on the " + m_where + ": " + std::strerror(error);
     }
     listener.setNonBlocking(true);
-    socklen_t size = sizeof local;
-    ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&local), &size);
     m_listener = std::move(listener);
     if (std::string error = startDaemon(web); !error.empty()) {
         m_listener = Socket();
         return error;
     }
-    m_port = ntohs(local.sin_port);
+    m_port = bound;
     return {};
 }
 

@@ -52,15 +52,10 @@ RelayEndpoint::~RelayEndpoint() {
 
 bool RelayEndpoint::reservePort() {
     m_reservation = Socket::tcp();
-    sockaddr_in local{};
-    socklen_t size = sizeof local;
-    if (!m_reservation.valid() || !m_reservation.setOption(SOL_SOCKET, SO_REUSEADDR, 1) ||
-        !makeIPv4Address(m_config.relayListen->address, m_config.relayListen->port, local) ||
-        ::bind(m_reservation.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
-        ::getsockname(m_reservation.fd(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
+    if (!m_reservation.valid() || !m_reservation.setOption(SOL_SOCKET, SO_REUSEADDR, 1))
         return false;
-    m_port = ntohs(local.sin_port);
-    return true;
+    m_port = bindToPort(m_reservation, m_config.relayListen->address, m_config.relayListen->port);
+    return m_port != 0;
 }
 
 std::string RelayEndpoint::open() {
@@ -317,7 +312,14 @@ void RelayEndpoint::armFlush() {
         m_fleet.timers.start(key, m_fleet.steadyNow() + om::CommandSplitter::kQuietGap);
 }
 
-void RelayEndpoint::onTimer() {
+void RelayEndpoint::onTimer(int id) {
+    if (id == kFlushTimer)
+        flushQuietCommands();
+    else if (id == kIdleTimer)
+        closeUnheardClients();
+}
+
+void RelayEndpoint::flushQuietCommands() {
     const auto now = m_fleet.steadyNow();
     bool pending = false;
     for (auto& [id, client] : m_clients) {
@@ -346,7 +348,7 @@ void RelayEndpoint::armIdleCheck() {
         m_fleet.timers.start(key, oldest->second.lastBytes + kIdleLimit);
 }
 
-void RelayEndpoint::onIdleTimer() {
+void RelayEndpoint::closeUnheardClients() {
     const auto now = m_fleet.steadyNow();
     std::vector<std::uint64_t> unheard;
     for (const auto& [id, client] : m_clients)

@@ -64,10 +64,10 @@ public:
     // A datagram of the repeater's log or air log: copied to each client's destination.
     void onLogDatagram(std::span<const char> bytes) { copyDatagram(bytes, false); }
     void onAirRecord(std::span<const char> bytes) { copyDatagram(bytes, true); }
-    // kFlushTimer is due.
-    void onTimer();
-    // kIdleTimer is due: the clients unheard for kIdleLimit are closed.
-    void onIdleTimer();
+    static bool ownsTimer(int id) { return id == kFlushTimer || id == kIdleTimer; }
+    // One of its timers is due: kFlushTimer ends the commands left open for the quiet gap, kIdleTimer closes
+    // the clients unheard for kIdleLimit.
+    void onTimer(int id);
 
     bool clientsWantAirLog() const;
     std::size_t clientCount() const { return m_clients.size(); }
@@ -103,6 +103,8 @@ private:
     void drop(std::uint64_t id, const std::string& why);
     void copyDatagram(std::span<const char> bytes, bool air);
     void armFlush();
+    void flushQuietCommands();
+    void closeUnheardClients();
     // Due when the client heard from longest ago reaches kIdleLimit; stopped while there is none.
     void armIdleCheck();
     void syncClientCount();

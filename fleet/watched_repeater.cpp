@@ -76,14 +76,9 @@ void WatchedRepeater::onTimer(int id) {
         act(m_link.onWake(m_fleet.steadyNow()));
         return;
     }
-    if (id == RelayEndpoint::kFlushTimer) {
+    if (RelayEndpoint::ownsTimer(id)) {
         if (m_relay)
-            m_relay->onTimer();
-        return;
-    }
-    if (id == RelayEndpoint::kIdleTimer) {
-        if (m_relay)
-            m_relay->onIdleTimer();
+            m_relay->onTimer(id);
         return;
     }
     // The rules' timers are periodic, as the window's QTimers; a rule that stops one stops it for good.

@@ -76,9 +76,9 @@ bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& o
     return ::inet_pton(AF_INET, text, &out.sin_addr) == 1;
 }
 
-std::uint16_t bindToFreePort(const Socket& socket, std::string_view dotted) {
+std::uint16_t bindToPort(const Socket& socket, std::string_view dotted, std::uint16_t port) {
     sockaddr_in local{};
-    if (!makeIPv4Address(dotted, 0, local) ||
+    if (!makeIPv4Address(dotted, port, local) ||
         ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return 0;
     socklen_t size = sizeof local;

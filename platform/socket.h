@@ -47,8 +47,12 @@ private:
 // Fills an IPv4 socket address from dotted text; false when the text is not an IPv4 address.
 bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out);
 
-// Binds the socket to the IPv4 address and a port the system picks; the port, or 0 when it could not bind.
-std::uint16_t bindToFreePort(const Socket& socket, std::string_view dotted);
+// Binds the socket to the IPv4 address and port (0: one the system picks); the port it is bound to, or 0
+// when it could not bind (errno tells why).
+std::uint16_t bindToPort(const Socket& socket, std::string_view dotted, std::uint16_t port);
+inline std::uint16_t bindToFreePort(const Socket& socket, std::string_view dotted) {
+    return bindToPort(socket, dotted, 0);
+}
 
 // The calling thread's last system error code (errno).
 int lastSystemError() noexcept;

@@ -107,7 +107,7 @@ protected:
         ASSERT_TRUE(pump([&] { return m_timers.active(key); }));
         m_now += om::CommandSplitter::kQuietGap;
         ASSERT_EQ(m_timers.takeDue(m_now), key);
-        m_relay->onTimer();
+        m_relay->onTimer(RelayEndpoint::kFlushTimer);
     }
 
     Client connected(const std::string& from = "127.0.0.1") {
@@ -298,7 +298,7 @@ TEST_F(RelayEndpointTest, ClosesAClientUnheardForTheIdleLimit) {
     EXPECT_FALSE(m_timers.takeDue(m_now - 1s).has_value());
     m_now += 10s;
     ASSERT_EQ(m_timers.takeDue(m_now), idle);
-    m_relay->onIdleTimer();
+    m_relay->onTimer(RelayEndpoint::kIdleTimer);
     EXPECT_EQ(m_relay->clientCount(), 1u);
     bool closed = false;
     ASSERT_TRUE(pump([&] { return silent.take(&closed).empty() && closed; }));
@@ -306,7 +306,7 @@ TEST_F(RelayEndpointTest, ClosesAClientUnheardForTheIdleLimit) {
 
     m_now += RelayEndpoint::kIdleLimit - 10s; // the window's limit counts from its last command
     ASSERT_EQ(m_timers.takeDue(m_now), idle);
-    m_relay->onIdleTimer();
+    m_relay->onTimer(RelayEndpoint::kIdleTimer);
     EXPECT_EQ(m_relay->clientCount(), 0u);
     EXPECT_FALSE(m_timers.active(idle)) << "no client, nothing to look at";
 }
