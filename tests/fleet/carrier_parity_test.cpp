@@ -120,9 +120,12 @@ TEST(CarrierParity, WindowAndCollectorWriteTheSameRunLog) {
         std::filesystem::remove(path);
     airRecord(4);
 
-    // A disconnect.
-    windowPeer.closeConnection();
-    collectorPeer.closeConnection();
+    // A disconnect. The repeaters stop listening first: a link that is lost retries at once, and a repeater
+    // still listening would take it back before both carriers were seen apart.
+    for (test::TestPeer* peer : {&windowPeer, &collectorPeer}) {
+        peer->stopListening();
+        peer->closeConnection();
+    }
     ASSERT_TRUE(test::waitUntil([&] {
         return !session.connected() && watched.linkState() != WatchedRepeater::LinkState::Connected;
     }));
