@@ -10,9 +10,11 @@
 #include <vector>
 
 #include <QObject>
+#include <QSocketNotifier>
 
 #include "handoff/notification.h"
 #include "link/om_link.h"
+#include "platform/wake_event.h"
 #include "protocol/om_commands.h"
 #include "receivers/udp_receiver.h"
 #include "session/monitor_rules.h"
@@ -131,6 +133,10 @@ private:
     MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};
 
+    // Workers ask the window's thread for a dispatch through an eventfd of the session's own rather than
+    // through Qt's posted events, so that no worker thread touches Qt at all. Both outlive the tasks.
+    WakeEvent m_dispatchWake;
+    QSocketNotifier m_dispatchNotifier{m_dispatchWake.fd(), QSocketNotifier::Read};
     // The hub outlives the tasks that send through it; the destructor leaves it first.
     NotificationHub m_hub;
     OmLink m_link{m_hub};

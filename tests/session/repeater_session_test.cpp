@@ -3,6 +3,7 @@
 #include "session/repeater_session.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <sys/resource.h>
 
@@ -136,6 +139,49 @@ TEST(RepeaterSession, StopEndsTheRunAndNothingIsHandledAfterIt) {
     watched.repeater->sendLog("after the stop");
     waitUntil([] { return false; }, 200ms);
     EXPECT_EQ(watched.recorder.lines.size(), lines);
+}
+
+// A handler may open a modal dialog, which runs an event loop of its own while its sender waits.
+// Notifications from the other tasks are handled inside that loop: their senders wait too.
+TEST(RepeaterSession, NotificationsAreHandledInsideAHandlersModalLoop) {
+    test::TempExeDir dir;
+    SessionOptions options;
+    options.startLink = [](std::string_view) { return 0; };
+    RepeaterSession session({"127.0.0.105", 44320, 45320, "127.0.0.5"}, dir.logDir().string(), options);
+    struct ModalOnFirst : SessionListener {
+        void onEventLine(std::string_view line) override {
+            if (line.ends_with("second")) {
+                secondInsideTheLoop = inLoop.load();
+                secondSeen = true;
+                loop.quit();
+            }
+            if (!line.ends_with("first"))
+                return;
+            QTimer::singleShot(5s, &loop, &QEventLoop::quit);
+            inLoop = true;
+            loop.exec();
+            inLoop = false;
+        }
+        QEventLoop loop;
+        std::atomic<bool> inLoop = false;
+        bool secondInsideTheLoop = false;
+        bool secondSeen = false;
+    } listener;
+    session.addListener(listener);
+    ASSERT_TRUE(session.start().empty());
+
+    std::thread link([&] { session.hub().postStatusText("first"); });
+    std::thread receiver([&] {
+        for (auto until = std::chrono::steady_clock::now() + 5s;
+             !listener.inLoop && std::chrono::steady_clock::now() < until;)
+            std::this_thread::sleep_for(1ms);
+        session.hub().postStatusText("second");
+    });
+    EXPECT_TRUE(waitUntil([&] { return listener.secondSeen; }));
+    receiver.join();
+    link.join();
+    EXPECT_TRUE(listener.secondInsideTheLoop);
+    session.removeListener(listener);
 }
 
 // Caps the size of every file this process writes, as a full disk would stop them growing, until lifted.
