@@ -8,10 +8,10 @@
 
 #include <QApplication>
 #include <QMetaObject>
-#include <QObject>
 
 #include "bench/proc_stats.h"
 #include "handoff/notification.h"
+#include "session/dispatch_wake.h"
 
 namespace tavrel::bench {
 namespace {
@@ -19,8 +19,8 @@ namespace {
 constexpr std::size_t kPayloadBytes = 101;
 constexpr long kMostNotifications = 10'000'000;
 
-// Dispatches exactly as CTavrelDlg::requestDispatch() does, and only counts.
-class CountingWindow : public QObject, public NotificationWindow {
+// Dispatches exactly as the session behind the main window does, and only counts.
+class CountingWindow : public NotificationWindow {
 public:
     CountingWindow(NotificationHub& hub, long expected) : m_hub(hub), m_expected(expected) {}
 
@@ -28,14 +28,11 @@ public:
         if (++m_handled == m_expected)
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
-    void requestDispatch() override {
-        NotificationHub* hub = &m_hub;
-        QMetaObject::invokeMethod(
-            this, [hub] { hub->dispatchPending(); }, Qt::QueuedConnection);
-    }
+    void requestDispatch() override { m_wake.request(); }
 
 private:
     NotificationHub& m_hub;
+    DispatchWake m_wake{[this] { m_hub.dispatchPending(); }};
     const long m_expected;
     long m_handled = 0;
 };

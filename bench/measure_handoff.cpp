@@ -37,7 +37,8 @@ ResultRow measureHandoff(BenchEnvironment& env) {
         "Hand-off ceiling (diagnostic)",
         "one worker thread hands " + thousands(static_cast<double>(count)) +
             " notifications through NotificationHub to a window thread that dispatches them as the " +
-            "main window does (queued call on the Qt event loop) with an empty handler",
+            "main window does (an eventfd served by a socket notifier on the Qt event loop) with an empty "
+            "handler",
         "-",
         "-",
         "none: bounds figures 2 and 3",

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <span>
 
-#include <QMetaObject>
 #include <QTimer>
 
 #include "link/om_sends.h"
@@ -35,10 +34,6 @@ RepeaterSession::RepeaterSession(MonitorSettings settings, std::string logDirect
         connect(t, &QTimer::timeout, this, [this, id] { onTimer(id); });
         m_timers[static_cast<std::size_t>(i)] = t;
     }
-    connect(&m_dispatchNotifier, &QSocketNotifier::activated, this, [this] {
-        m_dispatchWake.reset();
-        m_hub.dispatchPending();
-    });
 }
 
 RepeaterSession::~RepeaterSession() {
@@ -131,15 +126,7 @@ void RepeaterSession::handleNotification(Notification notification) {
 }
 
 void RepeaterSession::requestDispatch() {
-    // Socket notifiers are served in every event loop of this thread, modal dialogs and message boxes
-    // included. A request that comes while a dispatch runs leaves the eventfd readable for the next one.
-    if (m_dispatchWake.valid()) {
-        m_dispatchWake.signal();
-        return;
-    }
-    NotificationHub* hub = &m_hub; // no eventfd to be had: a queued call does the same
-    QMetaObject::invokeMethod(
-        this, [hub] { hub->dispatchPending(); }, Qt::QueuedConnection);
+    m_dispatchWake.request();
 }
 
 void RepeaterSession::onRepeaterLog(const Payload& payload) {

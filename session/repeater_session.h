@@ -10,13 +10,12 @@
 #include <vector>
 
 #include <QObject>
-#include <QSocketNotifier>
 
 #include "handoff/notification.h"
 #include "link/om_link.h"
-#include "platform/wake_event.h"
 #include "protocol/om_commands.h"
 #include "receivers/udp_receiver.h"
+#include "session/dispatch_wake.h"
 #include "session/monitor_rules.h"
 #include "session/monitor_settings.h"
 #include "session/run_recorder.h"
@@ -79,7 +78,7 @@ public:
     void airLogOff();
     void setAutoPolling(bool on) { m_rules.setAutoPolling(on); }
 
-    // NotificationWindow: handlers run on the session's thread from a queued call, in any event loop.
+    // NotificationWindow: handlers run on the session's thread, in any of its event loops.
     void handleNotification(Notification notification) override;
     void requestDispatch() override;
 
@@ -133,10 +132,8 @@ private:
     MonitorRules m_rules;
     std::array<QTimer*, timer::kCount> m_timers{};
 
-    // Workers ask the window's thread for a dispatch through an eventfd of the session's own rather than
-    // through Qt's posted events, so that no worker thread touches Qt at all. Both outlive the tasks.
-    WakeEvent m_dispatchWake;
-    QSocketNotifier m_dispatchNotifier{m_dispatchWake.fd(), QSocketNotifier::Read};
+    // How the workers ask this thread for a dispatch; it outlives the tasks.
+    DispatchWake m_dispatchWake{[this] { m_hub.dispatchPending(); }};
     // The hub outlives the tasks that send through it; the destructor leaves it first.
     NotificationHub m_hub;
     OmLink m_link{m_hub};
