@@ -31,6 +31,9 @@ protected:
         ASSERT_TRUE(repeater->waitForListening(5s));
         openWithRealLink(n);
         ASSERT_TRUE(waitUntil([&] { return window->session().connected(); }));
+        // The window is connected once the handshake is done; the repeater has the connection once it has
+        // accepted it. A reboot in between would reset the connection before the repeater ever counted it.
+        ASSERT_TRUE(repeater->waitForConnectionCount(1, 5s));
     }
 
     void TearDown() override {
