@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/number_text.h"
+
 namespace tavrel::bench {
 namespace {
 
@@ -14,14 +16,6 @@ constexpr std::string_view kSeqPrefix = "SEQ ";
 constexpr std::string_view kRunLogMarker = ">> SEQ ";
 constexpr std::uint8_t kAirCode = 0x5A;
 constexpr std::size_t kAirHeaderBytes = 6;
-
-template <typename Number> std::optional<Number> decimal(std::string_view text) {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
 
 } // namespace
 
@@ -51,8 +45,8 @@ void formatAirRecord(std::uint64_t sequence, std::span<std::uint8_t, kAirRecordB
 std::optional<NumberedLine> parseLogLine(std::string_view text) {
     if (text.size() < kShortestLogLine || !text.starts_with(kSeqPrefix) || text[14] != ' ' || text[15] != 'T')
         return std::nullopt;
-    const auto sequence = decimal<std::uint64_t>(text.substr(4, 10));
-    const auto sentNs = decimal<std::int64_t>(text.substr(16, 19));
+    const auto sequence = parseWhole<std::uint64_t>(text.substr(4, 10));
+    const auto sentNs = parseWhole<std::int64_t>(text.substr(16, 19));
     if (!sequence || !sentNs)
         return std::nullopt;
     return NumberedLine{*sequence, *sentNs};

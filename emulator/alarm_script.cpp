@@ -2,24 +2,15 @@
 #include "emulator/alarm_script.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <string>
 
+#include "platform/number_text.h"
+
 namespace tavrel::emulator {
+
 namespace {
 
-std::optional<std::chrono::milliseconds> parseSeconds(std::string_view text) {
-    if (text.empty())
-        return std::nullopt;
-    double seconds = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, seconds);
-    constexpr double kMaxSeconds = 1e9;
-    if (error != std::errc() || stop != end || !(seconds >= 0) || seconds > kMaxSeconds)
-        return std::nullopt;
-    return std::chrono::milliseconds(std::llround(seconds * 1000));
-}
+constexpr double kMaxScriptSeconds = 1e9;
 
 } // namespace
 
@@ -29,10 +20,8 @@ std::optional<int> parseAlarmBits(std::string_view text) {
         base = 16;
         text.remove_prefix(2);
     }
-    int bits = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, bits, base);
-    if (text.empty() || error != std::errc() || stop != end || bits < 0)
+    const auto bits = parseWhole<int>(text, base);
+    if (!bits || *bits < 0)
         return std::nullopt;
     return bits;
 }
@@ -48,7 +37,7 @@ std::optional<AlarmScript> AlarmScript::parse(std::string_view text) {
         const auto colon = step.find(':');
         if (colon == std::string_view::npos)
             return std::nullopt;
-        const auto at = parseSeconds(step.substr(0, colon));
+        const auto at = parseSeconds(step.substr(0, colon), kMaxScriptSeconds);
         const auto bits = parseAlarmBits(step.substr(colon + 1));
         if (!at || !bits)
             return std::nullopt;

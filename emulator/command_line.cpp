@@ -2,12 +2,11 @@
 #include "emulator/command_line.h"
 
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <getopt.h>
 
 #include "emulator/control_line.h"
 #include "emulator/text_format.h"
+#include "platform/number_text.h"
 #include "platform/socket.h"
 
 namespace tavrel::emulator {
@@ -61,32 +60,28 @@ std::string optionName(int value) {
     return name;
 }
 
-bool parseNumber(std::string_view text, double& value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return !text.empty() && error == std::errc() && stop == end && std::isfinite(value);
-}
-
-bool parseSize(std::string_view text, std::size_t& value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return !text.empty() && error == std::errc() && stop == end;
-}
-
-bool parseSeconds(std::string_view text, std::chrono::milliseconds& time) {
-    double number = 0;
-    if (!parseNumber(text, number) || number < 0 || number > kMaxSeconds)
-        return false;
-    time = std::chrono::milliseconds(std::llround(number * 1000));
-    return true;
+// Each stores the value and says true when the text is one in range.
+bool parseSecondsInto(std::string_view text, std::chrono::milliseconds& time) {
+    const auto value = parseSeconds(text, kMaxSeconds);
+    if (value)
+        time = *value;
+    return value.has_value();
 }
 
 bool parseRate(std::string_view text, double& rate) {
-    return parseNumber(text, rate) && rate >= 0 && rate <= kMaxRatePerSecond;
+    const auto value = parseFinite(text);
+    if (!value || *value < 0 || *value > kMaxRatePerSecond)
+        return false;
+    rate = *value;
+    return true;
 }
 
 bool parseDatagramSize(std::string_view text, std::size_t& size) {
-    return parseSize(text, size) && size <= kMaxUdpPayloadBytes;
+    const auto value = parseWhole<std::size_t>(text);
+    if (!value || *value > kMaxUdpPayloadBytes)
+        return false;
+    size = *value;
+    return true;
 }
 
 bool isIPv4(std::string_view text) {
@@ -104,10 +99,10 @@ std::string applyValue(int option, std::string_view value, CommandLine& line) {
         options.address = std::string(value);
         return {};
     case RebootSeconds:
-        return parseSeconds(value, options.rebootTime) ? "" : "needs seconds from 0 to 1000000";
+        return parseSecondsInto(value, options.rebootTime) ? "" : "needs seconds from 0 to 1000000";
     case DropAfter: {
         std::chrono::milliseconds time{};
-        if (!parseSeconds(value, time))
+        if (!parseSecondsInto(value, time))
             return "needs seconds from 0 to 1000000";
         options.dropAfter = time;
         return {};
@@ -137,10 +132,10 @@ std::string applyValue(int option, std::string_view value, CommandLine& line) {
                    ? ""
                    : "needs a size in bytes from 0 to 65507";
     case Fleet: {
-        std::size_t count = 0;
-        if (!parseSize(value, count) || count < 1 || count > static_cast<std::size_t>(kMaxFleet))
+        const auto count = parseWhole<int>(value);
+        if (!count || *count < 1 || *count > kMaxFleet)
             return "needs a count from 1 to 10000";
-        line.fleet = static_cast<int>(count);
+        line.fleet = *count;
         return {};
     }
     case FirstAddress:

@@ -3,8 +3,9 @@
 
 #include <arpa/inet.h>
 #include <array>
-#include <charconv>
 #include <netinet/in.h>
+
+#include "platform/number_text.h"
 
 namespace tavrel::emulator {
 namespace {
@@ -86,10 +87,11 @@ Command parsePll(std::string_view arguments, CommandKind kind) {
 } // namespace
 
 bool parseDecimal(std::string_view text, std::int32_t& value) {
-    // from_chars takes no sign but minus and no white space, as printf's %d never writes them.
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    return !text.empty() && error == std::errc() && stop == end;
+    // No sign but minus and no white space, as printf's %d never writes them.
+    const auto number = parseWhole<std::int32_t>(text);
+    if (number)
+        value = *number;
+    return number.has_value();
 }
 
 Command parseCommand(std::string_view text) {

@@ -2,11 +2,11 @@
 #include "emulator/control_line.h"
 
 #include <array>
-#include <charconv>
 #include <utility>
 
 #include "emulator/alarm_script.h"
 #include "emulator/command_line.h"
+#include "platform/number_text.h"
 
 namespace tavrel::emulator {
 namespace {
@@ -46,9 +46,11 @@ bool parseMember(std::string_view text, int& member) {
         member = 0;
         return true;
     }
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, member);
-    return !text.empty() && error == std::errc() && stop == end && member >= 1 && member <= kMaxFleet;
+    const auto number = parseWhole<int>(text);
+    if (!number || *number < 1 || *number > kMaxFleet)
+        return false;
+    member = *number;
+    return true;
 }
 
 constexpr std::array<std::pair<std::string_view, ControlKind>, 7> kWordsWithoutArguments{{

@@ -36,8 +36,7 @@ DatagramPort::~DatagramPort() {
 std::string DatagramPort::open(const std::string& address, std::uint16_t port, std::string_view role) {
     const std::string where = std::string(role) + " " + std::to_string(port) + " on " + address;
     Socket socket = Socket::udp();
-    sockaddr_in local{};
-    if (!socket.valid() || !makeIPv4Address(address, port, local))
+    if (!socket.valid())
         return "cannot open the " + where + ": " + std::strerror(errno);
     if (!socket.setOption(SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBufferBytes))
         socket.setOption(SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);

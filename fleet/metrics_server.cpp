@@ -154,8 +154,7 @@ MetricsServer::~MetricsServer() {
 std::string MetricsServer::open(const std::string& address, std::uint16_t port, const WebConfig& web) {
     m_where = "metrics_listen port " + std::to_string(port) + " on " + address;
     Socket listener = Socket::tcp();
-    sockaddr_in local{};
-    if (!listener.valid() || !makeIPv4Address(address, port, local))
+    if (!listener.valid())
         return "cannot open the " + m_where + ": " + std::strerror(errno);
     listener.setOption(SOL_SOCKET, SO_REUSEADDR, 1); // a restart is not held up by closing scrapes
     const std::uint16_t bound = bindToPort(listener, address, port);

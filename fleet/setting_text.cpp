@@ -1,11 +1,10 @@
 // Trimming and the number, port and address readers of the fleet's settings and relay commands.
 #include "fleet/setting_text.h"
 
-#include <charconv>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+#include "platform/number_text.h"
 #include "platform/socket.h"
 
 namespace tavrel {
@@ -19,11 +18,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 std::optional<std::uint64_t> parseNumber(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
+    return parseWhole<std::uint64_t>(text);
 }
 
 std::optional<std::uint16_t> parsePort(std::string_view text) {

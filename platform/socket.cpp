@@ -78,8 +78,11 @@ bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& o
 
 std::uint16_t bindToPort(const Socket& socket, std::string_view dotted, std::uint16_t port) {
     sockaddr_in local{};
-    if (!makeIPv4Address(dotted, port, local) ||
-        ::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    if (!makeIPv4Address(dotted, port, local)) {
+        errno = EINVAL;
+        return 0;
+    }
+    if (::bind(socket.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return 0;
     socklen_t size = sizeof local;
     if (::getsockname(socket.fd(), reinterpret_cast<sockaddr*>(&local), &size) != 0)

@@ -48,7 +48,7 @@ private:
 bool makeIPv4Address(std::string_view dotted, std::uint16_t port, sockaddr_in& out);
 
 // Binds the socket to the IPv4 address and port (0: one the system picks); the port it is bound to, or 0
-// when it could not bind (errno tells why).
+// when it could not bind (errno tells why: EINVAL for text that is no IPv4 address).
 std::uint16_t bindToPort(const Socket& socket, std::string_view dotted, std::uint16_t port);
 inline std::uint16_t bindToFreePort(const Socket& socket, std::string_view dotted) {
     return bindToPort(socket, dotted, 0);
